@@ -1,0 +1,68 @@
+# Shared helpers of the build: one product library per folder, and the tests.
+
+# dashrec_library(NAME [LIBS ...]): a static library of every .cpp/.c in the
+# calling folder, so that a new source file needs no edit here. LIBS are
+# outside libraries; the program's own libraries call each other freely and are
+# linked as one group (dashrec_all).
+function(dashrec_library name)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  # A platform interface has one implementation per build: "x.device.cpp" is
+  # the board's, the host's lives under host/.
+  if(NOT DASHREC_PLATFORM STREQUAL "device")
+    list(FILTER sources EXCLUDE REGEX "\\.device\\.(cpp|c)$")
+  endif()
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_link_libraries(${name} PUBLIC ${ARG_LIBS} Threads::Threads)
+  else()
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE ${ARG_LIBS} Threads::Threads)
+  endif()
+endfunction()
+
+set(DASHREC_SANDBOX ${CMAKE_SOURCE_DIR}/host/sandbox/sandbox.sh)
+
+# dashrec_gtest(NAME SOURCES ... [LIBS ...] [SANDBOX] [TIMEOUT s]): a GoogleTest
+# binary whose cases become CTest tests. With SANDBOX every case runs in a
+# fresh sandbox of its own, so it may use the device's paths and ctest -j stays safe.
+function(dashrec_gtest name)
+  cmake_parse_arguments(ARG "SANDBOX" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  if(ARG_SANDBOX)
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${DASHREC_SANDBOX})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT}
+    ENVIRONMENT "DASHREC_SOURCE_DIR=${CMAKE_SOURCE_DIR};DASHREC_BINARY_DIR=${CMAKE_BINARY_DIR};SDL_VIDEODRIVER=dummy")
+endfunction()
+
+# dashrec_script_test(NAME COMMAND ... [SANDBOX] [TIMEOUT s]): a test run as a command.
+function(dashrec_script_test name)
+  cmake_parse_arguments(ARG "SANDBOX" "TIMEOUT" "COMMAND" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  set(cmd ${ARG_COMMAND})
+  if(ARG_SANDBOX)
+    list(PREPEND cmd ${DASHREC_SANDBOX})
+  endif()
+  add_test(NAME ${name} COMMAND ${cmd} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
+    ENVIRONMENT "DASHREC_SOURCE_DIR=${CMAKE_SOURCE_DIR};DASHREC_BINARY_DIR=${CMAKE_BINARY_DIR};SDL_VIDEODRIVER=dummy")
+endfunction()
+
+# Adds every CMakeLists.txt one level below the calling folder.
+function(dashrec_add_children)
+  file(GLOB children LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()

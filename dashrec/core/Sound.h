@@ -1,0 +1,14 @@
+#pragma once
+// Sound prompts. Until the track table is built, start-up sets nothing up.
+
+#include "dashrec/core/Singleton.h"
+
+namespace vk {
+
+class Sound : public Singleton<Sound> {
+public:
+    void Init() {}
+    void SetUserVolume() {}
+};
+
+} // namespace vk

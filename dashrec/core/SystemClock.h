@@ -1,0 +1,20 @@
+#pragma once
+// The wall clock of the device: read by every time stamp, set by the GPS, the
+// phone app and the date menu. Everything reads and sets it here, so that the
+// clock the program sets is the clock it reads.
+
+#include <ctime>
+#include <sys/time.h>
+
+namespace vk::SystemClock {
+
+timeval Now();
+// 0 on success, -1 when the clock could not be set.
+int Set(const timeval& tv);
+
+} // namespace vk::SystemClock
+
+namespace vk {
+// The wall clock as local calendar time, with the full year and the month counted from 1.
+std::tm LocalCalendarNow();
+} // namespace vk

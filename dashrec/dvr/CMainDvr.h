@@ -1,0 +1,33 @@
+#pragma once
+// The normal run mode: the recorder. Until the recorder is built this is its
+// frame only: the bus, the UI timers and a main loop that ends on EXIT.
+
+#include "dashrec/core/Singleton.h"
+#include "dashrec/core/ipc.h"
+
+#include <string>
+
+namespace vk {
+
+class CMainDvr : public Singleton<CMainDvr>, public CMainHandler {
+public:
+    static const std::string PATH_HOSTAPD_CONF;
+    static const int MAIN_LOOP_RECEIVE_MS = 100;
+
+    void Initialize(bool) override;
+    void Start() override;
+    void Finalize() override;
+
+    [[noreturn]] void ExitToShell();
+    bool IsParkingMode() const { return _statusMode == PARKING; }
+
+private:
+    enum StatusMode { NORMAL = 0, PARKING = 1, RESTART = 2 };
+
+    // Returns false when the loop must end.
+    bool OnMessage(const ipc_msg_t& msg);
+
+    StatusMode _statusMode = NORMAL;
+};
+
+} // namespace vk

@@ -1,0 +1,53 @@
+#pragma once
+// The service and production run modes that marker files select. Their screens
+// and tests are not built yet: each says so in the log and ends at once, so the
+// device powers down as after a finished test.
+
+#include "dashrec/core/Singleton.h"
+
+namespace vk {
+
+class CUnbuiltMode : public CMainHandler {
+public:
+    explicit CUnbuiltMode(const char* name) : _name(name) {}
+
+    void Initialize(bool) override;
+    void Start() override;
+    void Finalize() override {}
+
+private:
+    const char* _name;
+};
+
+class CMainFactory : public Singleton<CMainFactory>, public CUnbuiltMode {
+public:
+    CMainFactory() : CUnbuiltMode("factory") {}
+};
+
+class CMainVoltage : public Singleton<CMainVoltage>, public CUnbuiltMode {
+public:
+    CMainVoltage() : CUnbuiltMode("voltage") {}
+};
+
+class CMainFinish : public Singleton<CMainFinish>, public CUnbuiltMode {
+public:
+    CMainFinish() : CUnbuiltMode("finish") {}
+    bool _finish2_mode = false;
+};
+
+class CMainWiFi : public Singleton<CMainWiFi>, public CUnbuiltMode {
+public:
+    CMainWiFi() : CUnbuiltMode("wireless") {}
+};
+
+class CMainDeveloper : public Singleton<CMainDeveloper>, public CUnbuiltMode {
+public:
+    CMainDeveloper() : CUnbuiltMode("developer") {}
+};
+
+class CMainSDRecord : public Singleton<CMainSDRecord>, public CUnbuiltMode {
+public:
+    CMainSDRecord() : CUnbuiltMode("sd record") {}
+};
+
+} // namespace vk
