@@ -53,6 +53,9 @@ public:
     int ChangeEncoderFps(int fps);
     void SetVideoEncTable(DynamicFps fps);
     int CalcBitrate(int refFps, int baseBitrate);
+    // Time stamp (µs, two low bits clear) of the stream-0 frame counted by
+    // mEncodingFrameCount, taken with the engine clock at nowUsec.
+    uint64_t StampPts(uint64_t nowUsec);
 
     // Next unit after time from the recording buffer (oldest first), the
     // live-stream buffer, or the newest unit; retried every 10 ms for up to
@@ -160,7 +163,6 @@ private:
     int StartIsp();
     int EncoderTask();
     bool TakeCaptureFrame(VIDEO_FRAME_INFO_S& frame);
-    void StampFrame(VIDEO_FRAME_INFO_S& frame);
     void ReleaseLastFrame();
     bool TableSends(int32_t frameCount) const;
     void TakeUnit(int32_t encoderId, int payload, BmVideoBuffer& buffer);

@@ -122,7 +122,7 @@ bool BmVideo::TakeCaptureFrame(VIDEO_FRAME_INFO_S& frame)
     frame.VFrame.mOffsetLeft = 0;
     frame.VFrame.mVideoFormat = 0;
     frame.VFrame.mCompressMode = 0;
-    StampFrame(frame);
+    frame.VFrame.mpts = StampPts(BmClock::Inst()->Usec());
     ReleaseLastFrame();
     last_video_frame = frame;
     mLastFrameHeld = true;
@@ -132,14 +132,13 @@ bool BmVideo::TakeCaptureFrame(VIDEO_FRAME_INFO_S& frame)
 // Time stamps advance by the capture interval of the camera's actual rate,
 // from the clock at the first frame; a drift of the clock from them over 100
 // frames beyond ±200 ms is taken up at once.
-void BmVideo::StampFrame(VIDEO_FRAME_INFO_S& frame)
+uint64_t BmVideo::StampPts(uint64_t nowUsec)
 {
-    uint64_t now = BmClock::Inst()->Usec();
     if (mEncodingFrameCount == 0) {
-        mPtsEnc = now;
+        mPtsEnc = nowUsec;
     } else {
         mPtsEnc += 1000000 / mCaptureFps + mPtsCorrect;
-        mDiffs[mEncodingFrameCount % kDriftWindow] = static_cast<int64_t>(now - mPtsEnc);
+        mDiffs[mEncodingFrameCount % kDriftWindow] = static_cast<int64_t>(nowUsec - mPtsEnc);
         if (mEncodingFrameCount % kDriftWindow == 0) {
             int64_t sum = 0;
             for (int64_t d : mDiffs)
@@ -152,7 +151,7 @@ void BmVideo::StampFrame(VIDEO_FRAME_INFO_S& frame)
             }
         }
     }
-    frame.VFrame.mpts = mPtsEnc & ~3ULL;
+    return mPtsEnc & ~3ULL;
 }
 
 void BmVideo::ReleaseLastFrame()

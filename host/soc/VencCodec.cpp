@@ -7,7 +7,6 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include <cstdio>
 #include <string>
 
 namespace soc {
@@ -44,14 +43,16 @@ bool VencCodec::Open(const EncoderSettings& s)
     _ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     av_opt_set(_ctx->priv_data, "preset", "ultrafast", 0);
     av_opt_set(_ctx->priv_data, "tune", "zerolatency", 0);
-    char params[160];
+    std::string gop = std::to_string(s.gop);
+    std::string params = "keyint=" + gop + ":min-keyint=" + gop + ":scenecut=0";
     if (s.h265) {
-        std::snprintf(params, sizeof(params), "log-level=error:keyint=%d:min-keyint=%d:scenecut=0:open-gop=0",
-                      s.gop, s.gop);
-        av_opt_set(_ctx->priv_data, "x265-params", params, 0);
+        params += ":log-level=error:open-gop=0";
+        if (s.threads > 0)
+            params += ":frame-threads=1:pools=" + std::to_string(s.threads);
+        av_opt_set(_ctx->priv_data, "x265-params", params.c_str(), 0);
     } else {
-        std::snprintf(params, sizeof(params), "keyint=%d:min-keyint=%d:scenecut=0", s.gop, s.gop);
-        av_opt_set(_ctx->priv_data, "x264-params", params, 0);
+        av_opt_set(_ctx->priv_data, "x264-params", params.c_str(), 0);
+        _ctx->thread_count = s.threads;
     }
     if (avcodec_open2(_ctx, codec, nullptr) < 0)
         return false;

@@ -24,6 +24,7 @@ struct EncoderSettings {
     int bitrate = 0;
     int minQp = 0;
     int maxQp = 0;
+    int threads = 0; // 0: as many as the library likes
 };
 
 struct EncodedUnit {

@@ -84,8 +84,11 @@ void Store(const std::string& path, const ReplayLoop& loop)
     std::rename(temp.c_str(), path.c_str());
 }
 
-std::shared_ptr<ReplayLoop> Encode(const EncoderSettings& s, const std::string& label)
+std::shared_ptr<ReplayLoop> Encode(const EncoderSettings& settings, const std::string& label)
 {
+    // A loop is prepared beside a running program: two threads leave it room.
+    EncoderSettings s = settings;
+    s.threads = 2;
     VencCodec codec;
     if (!codec.Open(s))
         return nullptr;

@@ -113,6 +113,39 @@ TEST(Engine, SettingsBeforeStart)
     EXPECT_EQ(works->bmMux[Rear].mVideo.mFormat.codec, H265);
 }
 
+TEST(Engine, VideoOutLayoutsAssignTheDisplayChannels)
+{
+    BmWorks* works = Engine();
+    const struct {
+        VideoOutConfig config;
+        int front;
+        int rear;
+    } layouts[] = {{VocRear, 1, 0}, {VocFrontRear, 0, 1}, {VocRearFront, 1, 0}, {VocFront, 0, 1}};
+    for (const auto& l : layouts) {
+        works->SetVideoOutConfig(l.config);
+        EXPECT_EQ(works->GetVideoOutConfig(), l.config);
+        OnEngine([] {});
+        EXPECT_EQ(works->bmMux[Front].mVideo.mVideoOutChannelId, l.front) << l.config;
+        EXPECT_EQ(works->bmMux[Rear].mVideo.mVideoOutChannelId, l.rear) << l.config;
+    }
+}
+
+TEST(Engine, StartFailsWhenTheEncoderCannotBeMade)
+{
+    BmWorks* works = Engine();
+    works->SetCongigBeforeStart(Rear, FHD);
+    VENC_CFG_S cfg;
+    mpp_comm_venc_get_cfg(VENC_360P_TO_360P_1M_30FPS, &cfg);
+    ASSERT_EQ(mpp_comm_venc_create(works->bmMux[Rear].mVideo.mVideoEncoderId, PT_H265, 0, 2, 0, &cfg), 0);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(works->Start(Rear), -1);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("Do CreateVideoEncoder() fail!"), std::string::npos) << out;
+    EXPECT_NE(out.find("        BmWorks::Start() error. bmMux[1].Start()\n"), std::string::npos) << out;
+    EXPECT_EQ(works->bmMux[Rear].mVideo.mVideoEncoderTaskId, 0u) << "no sources";
+    mpp_comm_venc_destroy(works->bmMux[Rear].mVideo.mVideoEncoderId);
+}
+
 // Luma of the decoded picture, width × height bytes.
 std::string DecodeLuma(const std::string& stream, const std::string& png)
 {

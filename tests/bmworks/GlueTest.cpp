@@ -106,32 +106,47 @@ TEST(Glue, RateControlModes)
 }
 
 // The NAL unit type of the first unit after a start code.
-int FirstNalType(const char* bytes, int length)
+int FirstNalType(const char* bytes, int length, bool h265)
 {
     for (int i = 0; i + 4 < length; i++) {
-        if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1)
-            return (static_cast<uint8_t>(bytes[i + 3]) >> 1) & 0x3F;
+        if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1) {
+            auto header = static_cast<uint8_t>(bytes[i + 3]);
+            return h265 ? (header >> 1) & 0x3F : header & 0x1F;
+        }
     }
     return -1;
 }
 
-TEST(Glue, KeyUnitsCarryTheParameterSets)
+struct EncoderCase {
+    int payload;
+    VENC_CFG_TYPE_E cfg;
+    uint32_t width; // of the pictures sent
+    uint32_t height;
+    int parameterSetType; // the first NAL of a key unit
+    int sliceTypeBelow;   // every P unit starts with a NAL type below this
+};
+
+class GlueEncoder : public testing::TestWithParam<EncoderCase> {};
+
+TEST_P(GlueEncoder, KeyUnitsCarryTheParameterSets)
 {
+    const EncoderCase& c = GetParam();
+    const bool h265 = c.payload == PT_H265;
     ASSERT_EQ(mpp_comm_sys_init(), 0);
     const int chn = 5;
     VENC_CFG_S cfg;
-    ASSERT_EQ(mpp_comm_venc_get_cfg(VENC_360P_TO_360P_1M_30FPS, &cfg), 0);
-    ASSERT_EQ(mpp_comm_venc_create(chn, PT_H265, 0, 2, 0, &cfg), 0);
-    EXPECT_EQ(mpp_comm_venc_create(chn, PT_H265, 0, 2, 0, &cfg), -1) << "the channel exists";
+    ASSERT_EQ(mpp_comm_venc_get_cfg(c.cfg, &cfg), 0);
+    ASSERT_EQ(mpp_comm_venc_create(chn, c.payload, 0, 2, 0, &cfg), 0);
+    EXPECT_EQ(mpp_comm_venc_create(chn, c.payload, 0, 2, 0, &cfg), -1) << "the channel exists";
     ASSERT_EQ(SOC_MPI_VENC_StartRecvPic(chn), 0);
 
-    std::vector<uint8_t> picture(640 * 360 * 3 / 2, 128);
+    std::vector<uint8_t> picture(c.width * c.height * 3 / 2, 128);
     VIDEO_FRAME_INFO_S frame{};
-    frame.VFrame.mWidth = 640;
-    frame.VFrame.mHeight = 360;
+    frame.VFrame.mWidth = c.width;
+    frame.VFrame.mHeight = c.height;
     frame.VFrame.mpVirAddr[0] = picture.data();
-    frame.VFrame.mpVirAddr[1] = picture.data() + 640 * 360;
-    frame.VFrame.mStride[0] = frame.VFrame.mStride[1] = 640;
+    frame.VFrame.mpVirAddr[1] = picture.data() + c.width * c.height;
+    frame.VFrame.mStride[0] = frame.VFrame.mStride[1] = c.width;
     for (int i = 0; i < 2; i++) {
         frame.VFrame.mpts = 1000000 + 33333 * i;
         ASSERT_EQ(SOC_MPI_VENC_SendFrame(chn, &frame, 1000), 0);
@@ -141,21 +156,27 @@ TEST(Glue, KeyUnitsCarryTheParameterSets)
     int len = 0;
     uint64_t pts = 0;
     int key = -1;
-    ASSERT_EQ(mpp_comm_venc_get_stream_to_new_buffer(chn, PT_H265, 5000, &buf, &len, &pts, &key), 0);
+    ASSERT_EQ(mpp_comm_venc_get_stream_to_new_buffer(chn, c.payload, 5000, &buf, &len, &pts, &key), 0);
     EXPECT_EQ(key, 1);
     EXPECT_EQ(pts, 1000000u);
-    EXPECT_EQ(FirstNalType(buf, len), 32) << "a video parameter set leads a key unit";
+    EXPECT_EQ(FirstNalType(buf, len, h265), c.parameterSetType) << "parameter sets lead a key unit";
     g_free(buf);
-    ASSERT_EQ(mpp_comm_venc_get_stream_to_new_buffer(chn, PT_H265, 5000, &buf, &len, &pts, &key), 0);
+    ASSERT_EQ(mpp_comm_venc_get_stream_to_new_buffer(chn, c.payload, 5000, &buf, &len, &pts, &key), 0);
     EXPECT_EQ(key, 0);
     EXPECT_EQ(pts, 1033333u);
-    EXPECT_LT(FirstNalType(buf, len), 32) << "a P unit starts with its slice";
+    EXPECT_LT(FirstNalType(buf, len, h265), c.sliceTypeBelow) << "a P unit starts with its slice";
     g_free(buf);
 
-    EXPECT_NE(mpp_comm_venc_get_stream_to_new_buffer(chn, PT_H265, 10, &buf, &len, &pts, &key), 0);
-    EXPECT_EQ(mpp_comm_venc_get_stream_to_new_buffer(16, PT_H265, 10, &buf, &len, &pts, &key), -1);
+    EXPECT_NE(mpp_comm_venc_get_stream_to_new_buffer(chn, c.payload, 10, &buf, &len, &pts, &key), 0);
+    EXPECT_EQ(mpp_comm_venc_get_stream_to_new_buffer(16, c.payload, 10, &buf, &len, &pts, &key), -1);
     SOC_MPI_VENC_StopRecvPic(chn);
+    EXPECT_NE(SOC_MPI_VENC_SendFrame(chn, &frame, 10), 0) << "not receiving";
     EXPECT_EQ(mpp_comm_venc_destroy(chn), 0);
 }
+
+// The recording encoder, and the live-stream encoder fed the front's 960 × 544 pictures.
+INSTANTIATE_TEST_SUITE_P(Codecs, GlueEncoder,
+                         testing::Values(EncoderCase{PT_H265, VENC_360P_TO_360P_1M_30FPS, 640, 360, 32, 32},
+                                         EncoderCase{PT_H264, VENC_540P_TO_360P_1M_30FPS, 960, 544, 7, 6}));
 
 } // namespace

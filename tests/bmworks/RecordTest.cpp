@@ -110,7 +110,7 @@ TEST(Recording, BothCamerasFillTheirPreRecordBuffers)
                         "-of csv=p=0 " + stream),
                   "hevc," + std::to_string(c.width) + "," + std::to_string(c.height) + "\n");
         Shell("ffmpeg -v error -y -i " + stream + " -frames:v 1 " + c.name + "_replay.png");
-        std::string decoded = Shell("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+        std::string decoded = Shell("ffprobe -v error -threads 2 -count_frames -select_streams v:0 -show_entries "
                                     "stream=nb_read_frames -of csv=p=0 " + stream);
         size_t fromKey = 0;
         while (fromKey < units.size() && units[fromKey].nal.keyFrame != 1)
