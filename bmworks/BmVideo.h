@@ -119,7 +119,7 @@ public:
     int32_t mVideoEncoderId = 0;
     int32_t mVideoEncoderRtspId = 0;
     int32_t mVideoOutClockId = 0;
-    int32_t mRunFlag = 0;
+    std::atomic<int32_t> mRunFlag{0}; // set on the engine thread, also read by callers of the facade
     BmVideoBuffer mVideoBuffer;
     BmVideoBuffer mRtspBuffer;
     uint64_t mPtsVo = 0;

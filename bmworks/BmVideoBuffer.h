@@ -4,6 +4,8 @@
 
 #include "bmworks/BmTimedList.h"
 
+#include <atomic>
+
 class BmVideoBuffer {
 public:
     using EncodedVideoBuffer = BmTimedList<Nal>::Entry;
@@ -24,5 +26,5 @@ public:
     void Report(const char* name) const;
 
     BmTimedList<Nal> mVideoBufferList;
-    uint64_t mLastBufferTimeUsec = 0;
+    std::atomic<uint64_t> mLastBufferTimeUsec{0};
 };

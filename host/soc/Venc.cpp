@@ -19,12 +19,17 @@
 #include <mutex>
 #include <thread>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr int kChannels = 16;
 constexpr size_t kEncodeQueue = 3; // pictures waiting for the encoder
 constexpr size_t kReplayQueue = 1024; // times only: covers a loop being prepared
 constexpr size_t kOutputQueue = 256; // units waiting for the engine
+constexpr int kLiveThreads = 4;      // per encoder, so that both cameras leave the machine room
 
 int VencError(soc::Reason r)
 {
@@ -249,12 +254,17 @@ private:
             auto loop = soc::ReplayLoopFor(s, label);
             return loop ? std::make_unique<ReplayBackend>(std::move(loop)) : nullptr;
         }
+        soc::EncoderSettings settings = s;
+        settings.threads = kLiveThreads;
         auto live = std::make_unique<LiveBackend>();
-        return live->Open(s) ? std::move(live) : nullptr;
+        return live->Open(settings) ? std::move(live) : nullptr;
     }
 
     void Work()
     {
+        // The board encodes in hardware, beside the processor; here the
+        // encoder and the threads it starts yield to everything else.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
         std::unique_ptr<Backend> backend;
         uint64_t backendGeneration = 0;
         std::vector<soc::EncodedUnit> units;
