@@ -201,7 +201,8 @@ public:
     static unsigned int CalcCRC32(unsigned int crc, const void* data, unsigned int size);
     static unsigned int CalcCRC32(const void* data, unsigned int size);
 
-    // The text form and the access-point configuration.
+    // The text form and the access-point configuration. GetString fills
+    // READ_BUFFER_SIZE bytes at most; its callers hold the lock.
     void GetString(char* buf);
     std::string ToString();
     // Writes a text received from the phone app to the import file; false when it could not be written.
@@ -389,7 +390,7 @@ private:
     PREF_PARKING_ALARM alarm;
     PREF_FORMAT format;
     PREF_VOLTAGE calib;
-    std::array<unsigned char, READ_BUFFER_SIZE> _data {};
+    std::array<unsigned char, READ_BUFFER_SIZE> _data {}; // the EEPROM transfer buffer
     bool _power_status = true;
     bool _had_turned_on = false;
 };
