@@ -20,6 +20,11 @@ public:
 
     [[noreturn]] void ExitToShell();
     bool IsParkingMode() const { return _statusMode == PARKING; }
+    void SetNormalMode() { _statusMode = NORMAL; }
+    void SetParkingMode() { _statusMode = PARKING; }
+    bool IsConnectedToUSB() const { return false; }
+    void UpdateSupercapVoltage() {}
+    void BatteryPlusDownSequence() {}
 
 private:
     enum StatusMode { NORMAL = 0, PARKING = 1, RESTART = 2 };
