@@ -6,6 +6,7 @@
 #include "dashrec/core/SDDebug.h"
 #include "dashrec/devices/GPS.h"
 #include "dashrec/devices/I2c.h"
+#include "dashrec/devices/Micom.h"
 #include "dashrec/dvr/CMainDvr.h"
 
 #include <chrono>
@@ -300,6 +301,26 @@ void GSensor::SetSubTitleText()
     for (const std::string& record : _listSubtitle)
         _strSubTitle += record;
     _listSubtitle.clear();
+}
+
+void GSensor::SetOverlayText()
+{
+    gps_lock_data_t fix;
+    Singleton<GPS>::Inst()->CopyData(fix);
+    char longitude[16] = "---";
+    char latitude[16] = "---";
+    char speed[16] = "---km";
+    if (fix.available) {
+        std::snprintf(longitude, sizeof(longitude), "%s%5.1f", fix.longitude >= 0 ? "E" : "W", std::fabs(fix.longitude));
+        std::snprintf(latitude, sizeof(latitude), "%s%4.1f", fix.latitude >= 0 ? "N" : "S", std::fabs(fix.latitude));
+        std::snprintf(speed, sizeof(speed), "%3dkm", fix.speed);
+    }
+    Micom* micom = Singleton<Micom>::Inst();
+    std::lock_guard<std::recursive_mutex> lock(_mutex);
+    int length = std::snprintf(_overlay, sizeof(_overlay), "%3.1fV %3d'C %s %s %s", micom->GetVoltage(),
+        static_cast<int>(micom->GetTemperature()), longitude, latitude, speed);
+    if (length >= static_cast<int>(sizeof(_overlay)))
+        VK_ASSERT_REPORT("strlen(_overlay) < sizeof(_overlay)");
 }
 
 std::string GSensor::GetSubTitleText()

@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -136,6 +137,20 @@ TEST_F(GSensorTest, FortyRoundsMakeOneSubtitleText)
     for (int i = 0; i < 40; ++i)
         Round({ 8, -8, 0 });
     EXPECT_EQ(sensor()->GetSubTitleText().substr(0, 44), "EXTD/1/-126.975000/37.552057/18/02/FE/00,EXT");
+}
+
+TEST_F(GSensorTest, OverlayTextShowsSupplyAndFix)
+{
+    sensor()->SetOverlayText();
+    EXPECT_TRUE(std::regex_match(sensor()->GetOverlayText(), std::regex("[0-9]+\\.[0-9]V +-?[0-9]+'C --- --- ---km")))
+        << sensor()->GetOverlayText();
+    vk::GPS* gps = vk::Singleton<vk::GPS>::Inst();
+    gps->Init(false);
+    for (char c : sensors_test::Rmc("120000", "100117"))
+        gps->HandleByte(c);
+    sensor()->SetOverlayText();
+    std::string overlay = sensor()->GetOverlayText();
+    EXPECT_EQ(overlay.substr(overlay.find("'C")), "'C W127.0 N37.6  18km");
 }
 
 TEST_F(GSensorTest, ThreadPostsAShockAndStopsPromptly)
