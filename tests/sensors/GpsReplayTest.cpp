@@ -3,10 +3,10 @@
 // sentences, and the fix each leaves must agree with gpsd's own decoding
 // (the TPV records of the log's .chk file).
 
-#include "dashrec/assist/SpeedCam.h"
 #include "dashrec/core/MessageQueue.h"
 #include "dashrec/devices/GPS.h"
 #include "host/board/PtyLine.h"
+#include "tests/sensors/HandedOn.h"
 #include "tests/sensors/NmeaText.h"
 
 #include <gtest/gtest.h>
@@ -15,10 +15,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <condition_variable>
 #include <dirent.h>
 #include <fstream>
-#include <mutex>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -28,24 +26,6 @@ namespace {
 
 const std::string LOGS = DASHREC_NMEA_LOGS;
 const std::string MARKER = sensors_test::Nmea("GPRMC,235959.00,V,,,,,,,010180,,,N");
-
-struct Handed {
-    std::string sentence;
-    vk::gps_lock_data_t fixBefore;
-};
-
-std::mutex gMutex;
-std::condition_variable gChanged;
-std::vector<Handed> gHanded;
-
-void Record(const char* sentence, int length)
-{
-    vk::gps_lock_data_t fix;
-    vk::Singleton<vk::GPS>::Inst()->CopyData(fix);
-    std::lock_guard<std::mutex> lock(gMutex);
-    gHanded.push_back({ std::string(sentence, length), fix });
-    gChanged.notify_all();
-}
 
 std::string ReadFile(const std::string& path)
 {
@@ -190,16 +170,8 @@ private:
 
 class GpsReplay : public ::testing::TestWithParam<std::string> {
 protected:
-    void SetUp() override
-    {
-        vk::UIQueue::Inst()->Init();
-        vk::SpeedCam::SetObserver(Record);
-    }
-    void TearDown() override
-    {
-        vk::SpeedCam::SetObserver(nullptr);
-        vk::UIQueue::Inst()->Finalize();
-    }
+    void SetUp() override { vk::UIQueue::Inst()->Init(); }
+    void TearDown() override { vk::UIQueue::Inst()->Finalize(); }
 
     // Sends the bytes and waits until the receiver has handed on the marker after them.
     static bool Replay(board::PtyLine& line, const std::string& bytes)
@@ -211,10 +183,10 @@ protected:
                 return false;
             sent += static_cast<size_t>(n);
         }
-        std::unique_lock<std::mutex> lock(gMutex);
-        return gChanged.wait_for(lock, std::chrono::seconds(60),
-            [] { return !gHanded.empty() && gHanded.back().sentence == MARKER; });
+        return sensors_test::HandedOn::WaitForLast(MARKER, std::chrono::seconds(60));
     }
+
+    sensors_test::HandedOn _handedOn;
 };
 
 TEST_P(GpsReplay, AcceptsExactlyTheGoodRmcAndAgreesWithGpsd)
@@ -230,11 +202,7 @@ TEST_P(GpsReplay, AcceptsExactlyTheGoodRmcAndAgreesWithGpsd)
     gps->Finalize();
     ASSERT_TRUE(done) << "the receiver did not get through the log";
 
-    std::vector<Handed> handed;
-    {
-        std::lock_guard<std::mutex> lock(gMutex);
-        handed = gHanded;
-    }
+    std::vector<sensors_test::Handed> handed = sensors_test::HandedOn::All();
     std::vector<std::string> sentences;
     for (size_t i = 0; i + 1 < handed.size(); ++i)
         sentences.push_back(handed[i].sentence);

@@ -1,12 +1,12 @@
 // The GPS receiver fed sentence by sentence: framing, dispatch, the RMC fix and
 // the clock setting, the satellite report and the no-data report.
 
-#include "dashrec/assist/SpeedCam.h"
 #include "dashrec/core/MessageIds.h"
 #include "dashrec/core/MessageQueue.h"
 #include "dashrec/core/SystemClock.h"
 #include "dashrec/devices/GPS.h"
 #include "dashrec/devices/Rtc.h"
+#include "tests/sensors/HandedOn.h"
 #include "tests/sensors/NmeaText.h"
 
 #include <gtest/gtest.h>
@@ -22,29 +22,19 @@ namespace {
 using sensors_test::Nmea;
 using sensors_test::Rmc;
 
-std::vector<std::string> gHandedOn;
-
-void Record(const char* sentence, int length)
-{
-    gHandedOn.emplace_back(sentence, length);
-}
-
 class Gps : public ::testing::Test {
 protected:
     void SetUp() override
     {
         vk::UIQueue::Inst()->Init();
-        gHandedOn.clear();
-        vk::SpeedCam::SetObserver(Record);
         gps()->Init(false);
     }
-    void TearDown() override
-    {
-        vk::SpeedCam::SetObserver(nullptr);
-        vk::UIQueue::Inst()->Finalize();
-    }
+    void TearDown() override { vk::UIQueue::Inst()->Finalize(); }
+
+    sensors_test::HandedOn _handedOn;
 
     static vk::GPS* gps() { return vk::Singleton<vk::GPS>::Inst(); }
+    static std::vector<std::string> Handed() { return sensors_test::HandedOn::Sentences(); }
 
     static void Feed(const std::string& bytes)
     {
@@ -110,10 +100,10 @@ TEST_F(Gps, FramingKeepsOnlyWellFormedSentences)
         { Nmea("GPGSV,4,1,16,02,05,307,,03,21,174,29,04,12,038,23,06,07,270,06"), false },
     };
     for (const auto& c : cases) {
-        gHandedOn.clear();
+        sensors_test::HandedOn::Clear();
         Feed(c.bytes);
         std::string sentence = c.bytes.substr(c.bytes.rfind('$'));
-        EXPECT_EQ(gHandedOn, c.handedOn ? std::vector<std::string> { sentence } : std::vector<std::string> {})
+        EXPECT_EQ(Handed(), c.handedOn ? std::vector<std::string> { sentence } : std::vector<std::string> {})
             << c.bytes;
     }
     ASSERT_EQ(SentenceOfLength(91).size(), 91u);
@@ -133,7 +123,7 @@ TEST_F(Gps, ServiceModesParseAndHandOnSatelliteSentences)
     const std::string gsv = Nmea("GPGSV,4,1,16,02,05,307,,03,21,174,29,04,12,038,23,06,07,270,06");
     const std::string gga = Nmea("GPGGA,000941.00,4404.13387,N,12118.85628,W,1,12,1.01,1144.8,M,-21.4,M,,");
     Feed(gsv + gga);
-    EXPECT_EQ(gHandedOn, std::vector<std::string> { gsv });
+    EXPECT_EQ(Handed(), std::vector<std::string> { gsv });
 }
 
 TEST_F(Gps, RmcGivesPositionAndSpeed)

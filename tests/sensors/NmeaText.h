@@ -1,25 +1,23 @@
 #pragma once
 // Sentences as a GPS module sends them, for the receiver's tests.
 
-#include <cstdio>
+#include "host/board/NmeaRoute.h"
+
 #include <string>
 
 namespace sensors_test {
 
-inline std::string Checksum(const std::string& body)
-{
-    unsigned char sum = 0;
-    for (char c : body)
-        sum ^= static_cast<unsigned char>(c);
-    char hex[3];
-    std::snprintf(hex, sizeof(hex), "%02X", sum);
-    return hex;
-}
-
 // "$" + body + "*" + checksum + CR LF.
 inline std::string Nmea(const std::string& body)
 {
-    return "$" + body + "*" + Checksum(body) + "\r\n";
+    return board::NmeaSentence(body);
+}
+
+// The two hex digits of the checksum of a sentence's body.
+inline std::string Checksum(const std::string& body)
+{
+    std::string sentence = Nmea(body);
+    return sentence.substr(sentence.size() - 4, 2);
 }
 
 // An RMC with a fix at the given UTC time and date (hhmmss, ddmmyy).
