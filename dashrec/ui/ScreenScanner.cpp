@@ -54,7 +54,7 @@ public:
     bool Find(const char* s)
     {
         size_t n = std::strlen(s);
-        for (const char* q = _p; q + n <= _end; ++q) {
+        for (const char* q = _p; static_cast<size_t>(_end - q) >= n; ++q) {
             if (std::memcmp(q, s, n) == 0) {
                 _p = q;
                 return true;

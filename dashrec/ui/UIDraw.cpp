@@ -100,20 +100,6 @@ void CloseFonts(ui_handle_t* handle)
         TTF_CloseFont(font);
 }
 
-SDL_Surface* CreateWindowSurface(int width, int height, bool rotate, SDL_Surface** fb)
-{
-    if (!rotate) {
-        *fb = NULL;
-        return SDL_SetVideoMode(width, height, 32, SDL_SWSURFACE);
-    }
-    // The panel stands portrait: the video mode is the picture turned a quarter.
-    *fb = SDL_SetVideoMode(height, width, 32, SDL_SWSURFACE);
-    VK_ASSERT(*fb != NULL);
-    const SDL_PixelFormat* format = (*fb)->format;
-    return SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 32, format->Rmask, format->Gmask,
-        format->Bmask, format->Amask);
-}
-
 Uint32 MapColor(SDL_Surface* surface, unsigned color)
 {
     return SDL_MapRGB(surface->format, (color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF);
@@ -230,8 +216,18 @@ ui_handle_t* ui_init(int width, int height, bool rotate)
     const int screenHeight = height;
     VK_ASSERT(screenWidth >= LCD_WIDTH && screenWidth <= 1920);
     VK_ASSERT(screenHeight >= LCD_HEIGHT && screenHeight <= 1080);
-    handle->window = CreateWindowSurface(width, height, rotate, &handle->fb);
-    VK_ASSERT(handle->window != NULL);
+    if (rotate) {
+        // The panel stands portrait: the video mode is the picture turned a quarter.
+        handle->fb = SDL_SetVideoMode(height, width, 32, SDL_SWSURFACE);
+        VK_ASSERT(handle->fb != NULL);
+        const SDL_PixelFormat* format = handle->fb->format;
+        handle->window = SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 32, format->Rmask, format->Gmask,
+            format->Bmask, format->Amask);
+        VK_ASSERT(handle->window != NULL);
+    } else {
+        handle->fb = NULL;
+        handle->window = SDL_SetVideoMode(width, height, 32, SDL_SWSURFACE);
+    }
     TTF_Init();
     OpenFonts(handle);
     if ((IMG_Init(IMG_INIT_PNG) & IMG_INIT_PNG) == 0) {
