@@ -7,11 +7,11 @@ namespace vk {
 
 class Sound : public Singleton<Sound> {
 public:
-    enum Clip { button = 0 };
+    enum Clip { button = 0, power_off = 3 };
 
     void Init() {}
-    void SetUserVolume() {}
     void Play(Clip) {}
+    void SetUserVolume() {}
 };
 
 } // namespace vk
