@@ -21,7 +21,13 @@ function(dashrec_library name)
   endif()
 endfunction()
 
+
+
 set(DASHREC_SANDBOX ${CMAKE_SOURCE_DIR}/host/sandbox/sandbox.sh)
+
+# What every test finds in its environment.
+set(DASHREC_TEST_ENV env DASHREC_SOURCE_DIR=${CMAKE_SOURCE_DIR} DASHREC_BINARY_DIR=${CMAKE_BINARY_DIR}
+  SDL_VIDEODRIVER=dummy)
 
 # dashrec_gtest(NAME SOURCES ... [LIBS ...] [SANDBOX] [TIMEOUT s]): a GoogleTest
 # binary whose cases become CTest tests. With SANDBOX every case runs in a
@@ -33,13 +39,15 @@ function(dashrec_gtest name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
+  # The launcher of every case (and of the listing of cases).
+  set(launcher ${DASHREC_TEST_ENV})
   if(ARG_SANDBOX)
-    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${DASHREC_SANDBOX})
+    list(APPEND launcher ${DASHREC_SANDBOX})
   endif()
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${launcher}")
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "DASHREC_SOURCE_DIR=${CMAKE_SOURCE_DIR};DASHREC_BINARY_DIR=${CMAKE_BINARY_DIR};SDL_VIDEODRIVER=dummy")
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT})
 endfunction()
 
 # dashrec_script_test(NAME COMMAND ... [SANDBOX] [TIMEOUT s]): a test run as a command.
@@ -48,13 +56,12 @@ function(dashrec_script_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
-  set(cmd ${ARG_COMMAND})
+  set(cmd ${DASHREC_TEST_ENV})
   if(ARG_SANDBOX)
-    list(PREPEND cmd ${DASHREC_SANDBOX})
+    list(APPEND cmd ${DASHREC_SANDBOX})
   endif()
-  add_test(NAME ${name} COMMAND ${cmd} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "DASHREC_SOURCE_DIR=${CMAKE_SOURCE_DIR};DASHREC_BINARY_DIR=${CMAKE_BINARY_DIR};SDL_VIDEODRIVER=dummy")
+  add_test(NAME ${name} COMMAND ${cmd} ${ARG_COMMAND} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
 endfunction()
 
 # Adds every CMakeLists.txt one level below the calling folder.

@@ -37,8 +37,8 @@ public:
         do {
             digits[count++] = static_cast<char>('0' + magnitude % 10);
             magnitude /= 10;
-        } while (magnitude != 0);
-        while (count < width)
+        } while (magnitude != 0 && count < static_cast<int>(sizeof(digits)));
+        while (count < width && count < static_cast<int>(sizeof(digits)))
             digits[count++] = '0';
         if (negative)
             Add("-");
@@ -63,11 +63,9 @@ public:
 private:
     SafeText& Reversed(const char* digits, int count)
     {
-        char one[2] = { 0, 0 };
-        while (count > 0) {
-            one[0] = digits[--count];
-            Add(one);
-        }
+        for (int i = count - 1; i >= 0 && _length + 1 < _size; --i)
+            _buffer[_length++] = digits[i];
+        _buffer[_length] = '\0';
         return *this;
     }
 
