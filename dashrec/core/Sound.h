@@ -7,8 +7,11 @@ namespace vk {
 
 class Sound : public Singleton<Sound> {
 public:
+    enum Clip { button = 0 };
+
     void Init() {}
     void SetUserVolume() {}
+    void Play(Clip) {}
 };
 
 } // namespace vk
