@@ -7,7 +7,7 @@ namespace vk {
 
 class Sound : public Singleton<Sound> {
 public:
-    enum Clip { power_off = 3 };
+    enum Clip { button = 0, power_off = 3 };
 
     void Init() {}
     void Play(Clip) {}

@@ -30,7 +30,9 @@ PtyLine::~PtyLine()
 bool PtyLine::Bind(const std::string& devicePath)
 {
     Unbind();
-    _master = posix_openpt(O_RDWR | O_NOCTTY);
+    // Non-blocking: while nobody reads the line, what the peer sends is lost
+    // as on a real serial line, and the peer's thread never stalls.
+    _master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (_master < 0 || grantpt(_master) != 0 || unlockpt(_master) != 0)
         return Fail("cannot open a pty for", devicePath);
     const char* slaveName = ptsname(_master);

@@ -21,6 +21,7 @@ public:
     bool Bind(const std::string& devicePath);
     void Unbind();
 
+    // -1 when the line is full: nobody has read it for a while.
     ssize_t Write(const void* bytes, size_t length);
     // Waits up to timeoutMs for bytes; 0 when none came, -1 on error.
     ssize_t Read(void* bytes, size_t size, int timeoutMs);
