@@ -18,11 +18,11 @@ namespace vk {
 
 class GPS : public Singleton<GPS> {
 public:
-    static const int MAX_GPS_RAW = 200;
+    static constexpr int MAX_GPS_RAW = 200;
     // Sentences this long or longer (CR LF included) are refused.
-    static const int MAX_SENTENCE = 92;
+    static constexpr int MAX_SENTENCE = 92;
     // Silent rounds of 100 ms before the fix is reported lost.
-    static const int NO_DATA_ROUNDS = 30;
+    static constexpr int NO_DATA_ROUNDS = 30;
     static const std::string RMC;
     static const std::string GGA;
     static const std::string GLL;

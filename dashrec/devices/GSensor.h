@@ -31,19 +31,19 @@ public:
         double cosValue;
     };
 
-    static const int ADDRESS = 0x4C;
-    static const int REG_MODE = 0x07;
-    static const int REG_STATUS = 0x05;
-    static const int REG_X = 0x0E;
-    static const int REG_Y = 0x10;
-    static const int REG_Z = 0x12;
+    static constexpr int ADDRESS = 0x4C;
+    static constexpr int REG_MODE = 0x07;
+    static constexpr int REG_STATUS = 0x05;
+    static constexpr int REG_X = 0x0E;
+    static constexpr int REG_Y = 0x10;
+    static constexpr int REG_Z = 0x12;
     // Axis counts per g.
-    static const int COUNTS_PER_G = 64;
-    static const int ROUND_MS = 25;
+    static constexpr int COUNTS_PER_G = 64;
+    static constexpr int ROUND_MS = 25;
     // Rounds after a shock before the next can be reported (about 1 s).
-    static const int COOLDOWN_ROUNDS = 40;
+    static constexpr int COOLDOWN_ROUNDS = 40;
     // Records handed on together: one second of rounds.
-    static const size_t SUBTITLE_RECORDS = 40;
+    static constexpr size_t SUBTITLE_RECORDS = 40;
 
     void Init();
     void Start();

@@ -17,7 +17,7 @@ public:
     int Length() const { return _length; }
 
 private:
-    static const unsigned char GUARD = 0xC8;
+    static constexpr unsigned char GUARD = 0xC8;
 
     void Restart();
 

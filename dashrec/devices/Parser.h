@@ -81,8 +81,8 @@ public:
     static int GetSpeed(const char* field);
 
 private:
-    static const size_t MAX_TIME_LIST = 5;
-    static const time_t MAX_TIME_SPAN = 10;
+    static constexpr size_t MAX_TIME_LIST = 5;
+    static constexpr time_t MAX_TIME_SPAN = 10;
 
     bool StoreFix(gps_data_t& gps, FIELDS& message);
     bool StoreDate(gps_data_t& gps, const char* time, const char* date);

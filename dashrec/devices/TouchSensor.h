@@ -33,14 +33,14 @@ public:
 
 class TouchSensor : public Singleton<TouchSensor> {
 public:
-    static const int GPIO_IRQ = 229;
-    static const int GPIO_VENDOR = 205;
-    static const int ADDRESS = 0x48;
-    static const unsigned char CMD_X = 0xD8;
-    static const unsigned char CMD_Y = 0xC8;
-    static const unsigned char CMD_Z = 0xE8;
-    static const int LCD_WIDTH = 480;
-    static const int LCD_HEIGHT = 320;
+    static constexpr int GPIO_IRQ = 229;
+    static constexpr int GPIO_VENDOR = 205;
+    static constexpr int ADDRESS = 0x48;
+    static constexpr unsigned char CMD_X = 0xD8;
+    static constexpr unsigned char CMD_Y = 0xC8;
+    static constexpr unsigned char CMD_Z = 0xE8;
+    static constexpr int LCD_WIDTH = 480;
+    static constexpr int LCD_HEIGHT = 320;
 
     void Init();
     void Start();

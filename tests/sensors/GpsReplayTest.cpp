@@ -14,12 +14,14 @@
 #include <chrono>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <dirent.h>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -177,11 +179,17 @@ protected:
     static bool Replay(board::PtyLine& line, const std::string& bytes)
     {
         std::string all = bytes + MARKER;
+        auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         for (size_t sent = 0; sent < all.size();) {
             ssize_t n = line.Write(all.data() + sent, all.size() - sent);
-            if (n <= 0)
+            if (n > 0) {
+                sent += static_cast<size_t>(n);
+                continue;
+            }
+            // The line's buffer is full until the receiver reads on.
+            if (errno != EAGAIN || std::chrono::steady_clock::now() > giveUp)
                 return false;
-            sent += static_cast<size_t>(n);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         return sensors_test::HandedOn::WaitForLast(MARKER, std::chrono::seconds(60));
     }
