@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -227,6 +228,22 @@ TEST_F(GpsClock, SixthConsistentStampSetsClockAndRtc)
     Feed(Rmc("120006", "100117"));
     EXPECT_LT(vk::SystemClock::Now().tv_sec, 1000000100);
     EXPECT_EQ(GpsPosts(Drain(), 1), 1);
+}
+
+TEST_F(GpsClock, OtherThreadsReadTheFixWhileTheClockIsSet)
+{
+    std::vector<std::string> run = Run("100117");
+    for (int i = 0; i < 5; ++i)
+        Feed(run[i]);
+    std::thread receiver([&run] { Feed(run[5]); });
+    // The receiver waits 100 ms after setting the clock; the fix stays readable meanwhile.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    auto start = std::chrono::steady_clock::now();
+    Fix();
+    auto waited = std::chrono::steady_clock::now() - start;
+    receiver.join();
+    EXPECT_LT(waited, std::chrono::milliseconds(30));
+    EXPECT_LE(ClockError(1484049605 + 9 * 3600), 2);
 }
 
 TEST_F(GpsClock, StampsThatDisagreeNeverSetTheClock)
