@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -84,14 +85,21 @@ TEST(Recording, BothCamerasFillTheirPreRecordBuffers)
     uint64_t changed = 0;
     OnEngine([&] { changed = BmClock::Inst()->Usec(); });
     std::this_thread::sleep_for(std::chrono::milliseconds(5500));
+    // Units lag the frames by what the encoder still holds (on a slow machine
+    // it may first be preparing its new loop).
     int frames = 0;
+    int expected = 0;
     std::vector<BufferedUnit> reduced;
-    OnEngine([&] {
-        frames = rear.mEncodingFrameCount;
-        reduced = Units(rear.mVideoBuffer, changed);
-    });
+    auto settled = [&] {
+        OnEngine([&] {
+            frames = rear.mEncodingFrameCount;
+            reduced = Units(rear.mVideoBuffer, changed);
+        });
+        expected = SentByTable(rear.mEncodingFrameTable, frames);
+        return std::abs(static_cast<int>(reduced.size()) - expected) <= 3;
+    };
+    EXPECT_TRUE(WaitFor(settled, 60000)) << reduced.size() << " units for " << expected << " frames sent";
     EXPECT_GT(frames, 150);
-    EXPECT_NEAR(static_cast<double>(reduced.size()), SentByTable(rear.mEncodingFrameTable, frames), 3);
     ExpectKeyEveryGop(reduced, 16, "rear at 16 fps");
 
     for (const Camera& c : kCameras) {
@@ -99,8 +107,12 @@ TEST(Recording, BothCamerasFillTheirPreRecordBuffers)
         EXPECT_NEAR(static_cast<double>(units.size()), 30.0 * 30, 30) << c.name;
         ExpectKeyEveryGop(units, 30, c.name);
         BmVideo probe;
+        probe.mCameraPosition = c.position;
+        probe.mFormat.width = c.width;
         probe.mFormat.height = c.height;
         double target = probe.CalcBitrate(27, 12000000);
+        std::printf("%s: %zu units, %.2f Mbit/s against %.2f\n", c.name, units.size(), Bitrate(units) / 1e6,
+                    target / 1e6);
         EXPECT_NEAR(Bitrate(units), target, 0.15 * target) << c.name;
         for (size_t i = 1; i < units.size(); i++)
             EXPECT_NEAR(static_cast<double>(units[i].nal.pts - units[i - 1].nal.pts), 33333, 4) << c.name << i;
