@@ -104,7 +104,9 @@ TEST(Recording, BothCamerasFillTheirPreRecordBuffers)
 
     for (const Camera& c : kCameras) {
         const std::vector<BufferedUnit>& units = buffered[c.position];
-        EXPECT_NEAR(static_cast<double>(units.size()), 30.0 * 30, 30) << c.name;
+        // A loaded machine may make the engine miss a few captured frames.
+        EXPECT_GE(units.size(), 30u * 27) << c.name;
+        EXPECT_LE(units.size(), 30u * 31) << c.name;
         ExpectKeyEveryGop(units, 30, c.name);
         BmVideo probe;
         probe.mCameraPosition = c.position;
@@ -114,8 +116,16 @@ TEST(Recording, BothCamerasFillTheirPreRecordBuffers)
         std::printf("%s: %zu units, %.2f Mbit/s against %.2f\n", c.name, units.size(), Bitrate(units) / 1e6,
                     target / 1e6);
         EXPECT_NEAR(Bitrate(units), target, 0.15 * target) << c.name;
-        for (size_t i = 1; i < units.size(); i++)
-            EXPECT_NEAR(static_cast<double>(units[i].nal.pts - units[i - 1].nal.pts), 33333, 4) << c.name << i;
+        // One capture interval apart, but where a lag of the engine beyond 200 ms was taken up.
+        int jumps = 0;
+        for (size_t i = 1; i < units.size(); i++) {
+            uint64_t step = units[i].nal.pts - units[i - 1].nal.pts;
+            if (step > 33333 + 200000)
+                jumps++;
+            else
+                EXPECT_NEAR(static_cast<double>(step), 33333, 4) << c.name << " unit " << i;
+        }
+        EXPECT_LE(jumps, 2) << c.name;
 
         std::string stream = WriteRawStream(units, std::string(c.name) + "_replay.h265");
         EXPECT_EQ(Shell("ffprobe -v error -select_streams v:0 -show_entries stream=codec_name,width,height "
