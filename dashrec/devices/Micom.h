@@ -11,6 +11,7 @@ public:
     void Init() {}
     void Lock() {}
     void Unlock() {}
+    bool IsTruck() const { return false; }
 };
 
 } // namespace vk
