@@ -1,0 +1,24 @@
+#pragma once
+// The two ring files of the card's "SYSTEM/" folder (log blocks and write
+// counters) share their shape: 64 slots of 64 KiB in a file of exactly that
+// size, written in place.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace vk::CardRing {
+
+constexpr int SLOTS = 64;
+// Marks a block or record in use.
+constexpr int32_t SYNC = 0x004169DB;
+constexpr long SLOT_SIZE = 65536;
+
+// Opens a ring file for in-place update; -1 when it is missing or shorter than
+// its 64 slots (a short file would have to grow, which the card never allows).
+int Open(const std::string& path);
+// Reads or writes `length` bytes at the start of `slot`; false on a short transfer.
+bool ReadSlot(int fd, int slot, void* data, size_t length);
+bool WriteSlot(int fd, int slot, const void* data, size_t length);
+
+} // namespace vk::CardRing
