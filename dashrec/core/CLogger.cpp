@@ -46,25 +46,13 @@ void CLogger::Start()
     int fd = CardRing::Open(Path());
     if (fd < 0)
         return;
-    int64_t bestCount = -1;
-    int bestIndex = -1;
-    for (int n = 0; n < BLOCK_COUNT; ++n) {
-        Logger& block = *_loggers[n];
-        if (CardRing::ReadSlot(fd, n, &block, sizeof(block)) && block.IsValid())
-            block.SetIndex(n);
-        else
-            block.Reset(n);
-        if (block.count > bestCount) {
-            bestCount = block.count;
-            bestIndex = n;
-        }
-    }
+    CardRing::Newest newest = CardRing::ScanSlots(fd, _loggers, [](Logger&) {});
     close(fd);
     // A ring of fresh blocks starts at block 0; otherwise behind the newest.
-    int next = (bestCount == 0 && bestIndex == 0) ? 0 : (bestIndex + 1) % BLOCK_COUNT;
+    int next = (newest.count == 0 && newest.index == 0) ? 0 : (newest.index + 1) % BLOCK_COUNT;
     _current = _loggers[next];
     _current->offset = 0;
-    _current->count = bestCount + 1;
+    _current->count = newest.count + 1;
 }
 
 void CLogger::Restart()

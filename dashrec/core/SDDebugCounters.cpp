@@ -91,24 +91,10 @@ void SDDebug::ReadCounters()
     int fd = CardRing::Open(CountersPath());
     if (fd < 0)
         return;
-    int64_t bestCount = -1;
-    int bestIndex = -1;
-    for (int n = 0; n < COUNTER_SLOTS; ++n) {
-        Record& record = *_counters[n];
-        bool read = CardRing::ReadSlot(fd, n, &record, sizeof(record));
-        ScrambleRecord(record);
-        if (read && record.IsValid())
-            record.SetIndex(n);
-        else
-            record.Reset(n);
-        if (record.count > bestCount) {
-            bestCount = record.count;
-            bestIndex = n;
-        }
-    }
+    CardRing::Newest newest = CardRing::ScanSlots(fd, _counters, ScrambleRecord);
     close(fd);
-    _current = _counters[bestIndex];
-    if (bestIndex == 0 && bestCount == 0)
+    _current = _counters[newest.index];
+    if (newest.index == 0 && newest.count == 0)
         StampDate(*_current);
     // A stamp taken before the clock was set carries the clock's base year.
     const char* date = _current->date;
