@@ -175,17 +175,23 @@ def data_extents(fd, start, length):
         at = min(hole, end)
 
 
-def copy_range(source, source_at, target, target_at, length):
-    """Copies bytes between descriptors, leaving holes where the source has only zeros."""
-    for data, size in data_extents(source, source_at, length):
+def data_chunks(fd, start, length):
+    """(offset, bytes) of the data in a file region, in chunks, holes skipped."""
+    for data, size in data_extents(fd, start, length):
         done = 0
         while done < size:
-            chunk = os.pread(source, min(CHUNK, size - done), data + done)
+            chunk = os.pread(fd, min(CHUNK, size - done), data + done)
             if not chunk:
                 return
-            if chunk.count(0) != len(chunk):
-                os.pwrite(target, chunk, target_at + data - source_at + done)
+            yield data + done, chunk
             done += len(chunk)
+
+
+def copy_range(source, source_at, target, target_at, length):
+    """Copies bytes between descriptors, leaving holes where the source has only zeros."""
+    for at, chunk in data_chunks(source, source_at, length):
+        if chunk.count(0) != len(chunk):
+            os.pwrite(target, chunk, target_at + at - source_at)
 
 
 def attribute_of(path):
@@ -337,17 +343,10 @@ def write_in_place(path, runs, geometry, image_fd):
     fd = os.open(path, os.O_RDONLY)
     file_at = 0
     for cluster, count in runs:
-        length = count * cluster_size
-        for data, size in data_extents(fd, file_at, length):
-            done = 0
-            while done < size:
-                chunk = os.pread(fd, min(CHUNK, size - done), data + done)
-                if not chunk:
-                    break
-                cluster_at = geometry["cluster_2_at"] + (cluster - 2) * cluster_size
-                os.pwrite(image_fd, chunk, cluster_at + data - file_at + done)
-                done += len(chunk)
-        file_at += length
+        cluster_at = geometry["cluster_2_at"] + (cluster - 2) * cluster_size
+        for at, chunk in data_chunks(fd, file_at, count * cluster_size):
+            os.pwrite(image_fd, chunk, cluster_at + at - file_at)
+        file_at += count * cluster_size
     os.close(fd)
 
 
