@@ -13,12 +13,15 @@ class CMainDvr : public Singleton<CMainDvr>, public CMainHandler {
 public:
     static const std::string PATH_HOSTAPD_CONF;
     static const int MAIN_LOOP_RECEIVE_MS = 100;
+    static const int MENU_SHOW_TIME_COUNTER = 30000;
 
     void Initialize(bool) override;
     void Start() override;
     void Finalize() override;
 
     [[noreturn]] void ExitToShell();
+    // Re-arms the time-out that returns from the menus to the live view.
+    void ResumeShowMenuTimer();
     bool IsParkingMode() const { return _statusMode == PARKING; }
 
 private:
