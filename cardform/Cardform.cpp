@@ -155,9 +155,10 @@ int Cardform::GetFileSize(int height, int fps)
     if (height == 0)
         return 0;
     const int column = FpsColumn(fps);
-    for (const FileSizeRow& row : FILE_SIZES)
-        if (row.height == height && column >= 0)
-            return row.mib[column] * MIB;
+    if (column >= 0)
+        for (const FileSizeRow& row : FILE_SIZES)
+            if (row.height == height)
+                return row.mib[column] * MIB;
     PrintLine('E', 64);
     printf("              Error GetFileSize()..height=%d, fps=%d\n", height, fps);
     PrintLine('E', 64);

@@ -133,7 +133,6 @@ public:
     int GetBlocks();
     void CalcFat();
     int GetMBR();
-    int GetFAT();
     int ChkMBR();
     int ChkPT();
     uint8_t GetFileSystem() const;

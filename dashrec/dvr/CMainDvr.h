@@ -23,6 +23,11 @@ public:
     // Re-arms the time-out that returns from the menus to the live view.
     void ResumeShowMenuTimer();
     bool IsParkingMode() const { return _statusMode == PARKING; }
+    void SetNormalMode() { _statusMode = NORMAL; }
+    void SetParkingMode() { _statusMode = PARKING; }
+    bool IsConnectedToUSB() const { return false; }
+    void UpdateSupercapVoltage() {}
+    void BatteryPlusDownSequence() {}
 
 private:
     enum StatusMode { NORMAL = 0, PARKING = 1, RESTART = 2 };

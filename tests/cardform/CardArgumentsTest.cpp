@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -132,9 +133,11 @@ struct MountCase {
 
 TEST(WriteTest, RecognisesAMountedDeviceOrPartition)
 {
-    const std::string table = ::testing::TempDir() + "/mounts";
-    FILE* file = fopen(table.c_str(), "w");
-    ASSERT_NE(file, nullptr);
+    const char* base = getenv("DASHREC_BINARY_DIR");
+    std::string table = std::string(base != nullptr ? base : ".") + "/mounts.XXXXXX";
+    const int fd = mkstemp(table.data());
+    ASSERT_GE(fd, 0);
+    FILE* file = fdopen(fd, "w");
     fputs("proc /proc proc rw 0 0\n/dev/mmcblk1p1 /mnt/extsd vfat rw 0 0\n/dev/sda1 /tmp/usb vfat rw 0 0\n", file);
     fclose(file);
     const MountCase cases[] = {

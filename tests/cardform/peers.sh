@@ -67,10 +67,12 @@ reported() {
     grep -ow "$2 = [0-9]*" "$1" | tail -1 | awk '{print $3}'
 }
 
-# write NAME OFFSET_MIB FRONT REAR FPS PFPS [OPTIONS...]: lays a card out and checks it.
+# write_and_check NAME OFFSET_MIB PARKING_FOLDERS FRONT REAR FPS PFPS [OPTIONS...]: lays a
+# card out and checks it; PARKING_FOLDERS is "two" (PARKING/NORMAL and
+# PARKING/EVENT) or "one" (the alternative layout's PARKING).
 write_and_check() {
-    local name=$1 offset_mib=$2 front=$3 rear=$4 fps=$5 pfps=$6
-    shift 6
+    local name=$1 offset_mib=$2 parking_folders=$3 front=$4 rear=$5 fps=$6 pfps=$7
+    shift 7
     local image=$work/$name.img log=$work/$name.log
     rm -f "$image"
     truncate -s $((SECTORS * 512)) "$image"
@@ -96,7 +98,7 @@ write_and_check() {
     parking_files=$(reported "$log" ParkingNormalFiles)
     if [[ $pfps == 0 ]]; then
         ! grep -q "^PARKING " "$work/root.txt" || fail "$name: PARKING without parking"
-    elif grep -q "VerifyParking\|ParkingDirectoryStartCluster = [0-9]*, clusters = 0" "$log"; then
+    elif [[ $parking_folders == one ]]; then
         check_folder "$drive" PARKING "$parking_files" $((park_front * c)) $((park_rear * c))
     else
         check_folder "$drive" PARKING/NORMAL "$parking_files" $((park_front * c)) $((park_rear * c))
@@ -108,15 +110,17 @@ write_and_check() {
 }
 
 audit_options=()
-write_and_check sd 1 wqhd fhd 27 16
+write_and_check sd 1 two wqhd fhd 27 16
 audit_options=(x mstar)
-write_and_check sd-mstar 1 wqhd fhd 30 30 aging x mstar
+write_and_check sd-mstar 1 one wqhd fhd 30 30 aging x mstar
 audit_options=()
-write_and_check sd-no-rear 1 fhd 0 30 0
+write_and_check sd-no-rear 1 two fhd 0 30 16
+write_and_check sd-no-parking 1 two hd hd 30 0
 audit_options=(emmc)
-write_and_check emmc 0 wqhd fhd 27 16 emmc
+write_and_check emmc 0 one wqhd fhd 27 16 emmc
+write_and_check emmc-no-rear 0 one hd 0 22 6 emmc
 audit_options=(emmc x)
-write_and_check emmc-no-mstar 0 shd hd 25 7 emmc x y
+write_and_check emmc-no-mstar 0 two shd hd 25 7 emmc x y
 
 # The first SD card as the recorder leaves it, and broken.
 sd=$work/sd.img
