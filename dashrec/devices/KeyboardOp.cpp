@@ -90,16 +90,17 @@ bool KeyWaiting(const std::atomic<bool>& running)
     return false;
 }
 
-// Switches the terminal for one key stroke. Pending input is kept (not
-// flushed), so keys typed ahead are not lost. Without a terminal (a pipe, a
-// file) bytes are read as they come. Returns the byte, or -1 at the end of
-// input or when the console stops.
-int getch(const std::atomic<bool>& running)
-{
-    termios saved {};
-    bool terminal = tcgetattr(STDIN_FILENO, &saved) == 0;
-    if (terminal) {
-        termios raw = saved;
+// The console's terminal, switched to single key strokes without echo for as
+// long as the console reads it. Switching it for every key (and back) would
+// let keys typed in between wait in a line buffer, or turn CR into LF.
+class KeyTerminal {
+public:
+    KeyTerminal()
+        : _terminal(tcgetattr(STDIN_FILENO, &_saved) == 0)
+    {
+        if (!_terminal)
+            return;
+        termios raw = _saved;
         raw.c_lflag &= ~(ICANON | ECHO);
         // Enter arrives as the CR the console reacts to, not turned into LF.
         raw.c_iflag &= ~ICRNL;
@@ -107,6 +108,23 @@ int getch(const std::atomic<bool>& running)
         raw.c_cc[VTIME] = 0;
         tcsetattr(STDIN_FILENO, TCSADRAIN, &raw);
     }
+    ~KeyTerminal()
+    {
+        if (_terminal)
+            tcsetattr(STDIN_FILENO, TCSADRAIN, &_saved);
+    }
+    KeyTerminal(const KeyTerminal&) = delete;
+    KeyTerminal& operator=(const KeyTerminal&) = delete;
+
+private:
+    termios _saved {};
+    bool _terminal;
+};
+
+// One byte of the console; -1 at the end of input or when the console stops.
+// Without a terminal (a pipe, a file) bytes are read as they come.
+int getch(const std::atomic<bool>& running)
+{
     unsigned char byte = 0;
     ssize_t got = -1;
     if (KeyWaiting(running)) {
@@ -114,8 +132,6 @@ int getch(const std::atomic<bool>& running)
             got = read(STDIN_FILENO, &byte, 1);
         } while (got < 0 && errno == EINTR);
     }
-    if (terminal)
-        tcsetattr(STDIN_FILENO, TCSADRAIN, &saved);
     return got == 1 ? byte : -1;
 }
 
@@ -141,6 +157,7 @@ void KeyboardOp::Finalize()
 
 void KeyboardOp::Run()
 {
+    KeyTerminal terminal;
     while (_running) {
         int byte = getch(_running);
         // End of input (no console, as in CI): stop instead of spinning on it.
