@@ -62,6 +62,20 @@ TEST(Storage, CardWrittenByCardformVerifiesWithThePreferencesSizes)
     EXPECT_NE(out.find(rule + "\n              Verify FAIL, FileSystem:0C\n" + rule + "\n"), std::string::npos) << out;
 }
 
+TEST(Storage, TheEmmcPartitionVerifiesWithItsOwnLayout)
+{
+    vk::Pref::Inst()->SetInternalStorageRecording();
+    ASSERT_TRUE(media::Insert("emmc", "/tmp/emmc.img", 8192));
+    EXPECT_TRUE(Storage::Inst()->DoesDeviceExist());
+    // One option "emmc": the eMMC layout with the alternative parking layout.
+    ASSERT_EQ(media::Run(media::Built("cardform/cardform") + " /dev/mmcblk0p1 wqhd fhd 30 30 emmc > /tmp/cardform.txt"), 0);
+    bool verified = false;
+    std::string out = CheckDeviceOutput(verified);
+    EXPECT_TRUE(verified) << out;
+    EXPECT_TRUE(Storage::Inst()->IsInvalidFileSystem()) << "the eMMC records";
+    EXPECT_FALSE(Storage::Inst()->IsLifeTimeOut());
+}
+
 TEST(Storage, MediaArePresentOnlyAsBlockDevices)
 {
     Storage* storage = Storage::Inst();
