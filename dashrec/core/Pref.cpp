@@ -40,9 +40,11 @@ void CopyText(char* field, size_t size, const char* text)
     std::strncpy(field, text, size - 1);
 }
 
-// The access point's name and passphrase end up in its configuration file and
-// in shell commands: printable ASCII only, and none of the characters a shell
-// acts on inside quotes.
+// "longer than 4 characters" for the name; WPA refuses passphrases below 8.
+const size_t SSID_MIN_LENGTH = 5;
+const size_t PASSWORD_MIN_LENGTH = 8;
+
+// Printable ASCII that fits its field, without the characters a shell acts on inside quotes.
 bool IsAccessPointText(const char* text, size_t minLength)
 {
     if (text == nullptr)
@@ -56,10 +58,6 @@ bool IsAccessPointText(const char* text, size_t minLength)
     }
     return true;
 }
-
-// "longer than 4 characters" for the name; WPA refuses passphrases below 8.
-const size_t SSID_MIN_LENGTH = 5;
-const size_t PASSWORD_MIN_LENGTH = 8;
 
 } // namespace
 
@@ -254,6 +252,26 @@ int Pref::GetParkingFps()
 {
     Lock lock(_mutex);
     return IsParkingModeOn() ? RECORDING_FPS : 0;
+}
+
+void Pref::WriteIsp()
+{
+    Lock lock(_mutex);
+    SetBrightness();
+}
+
+// The image pipeline's brightness for the stored exposure. Until the media
+// engine is in, there is no pipeline to hand it to; the check stands.
+void Pref::SetBrightness()
+{
+    switch (Singleton<Pref>::Inst()->GetEV()) {
+    case RECORDING::EV::LEVEL_1:
+    case RECORDING::EV::LEVEL_2:
+    case RECORDING::EV::LEVEL_3:
+        break;
+    default:
+        VK_ASSERT(0 && "Invalid EV value");
+    }
 }
 
 // ---- parking
@@ -453,6 +471,16 @@ void Pref::SetSelfChkState(SYSTEM::SELF_CHK_STATE::VALUE self_chk_state)
     Save();
 }
 
+bool Pref::IsValidSsid(const char* text)
+{
+    return IsAccessPointText(text, SSID_MIN_LENGTH);
+}
+
+bool Pref::IsValidPassword(const char* text)
+{
+    return IsAccessPointText(text, PASSWORD_MIN_LENGTH);
+}
+
 std::string Pref::GetSSID()
 {
     Lock lock(_mutex);
@@ -468,7 +496,7 @@ std::string Pref::GetPassword()
 bool Pref::SetSSID(const char* ssid)
 {
     Lock lock(_mutex);
-    if (!IsAccessPointText(ssid, SSID_MIN_LENGTH)) {
+    if (!IsValidSsid(ssid)) {
         Singleton<SDDebug>::Inst()->Print("[Pref]Wi-Fi name refused, kept %s\n", settings.ssid);
         return false;
     }
@@ -480,7 +508,7 @@ bool Pref::SetSSID(const char* ssid)
 bool Pref::SetPassword(const char* pw)
 {
     Lock lock(_mutex);
-    if (!IsAccessPointText(pw, PASSWORD_MIN_LENGTH)) {
+    if (!IsValidPassword(pw)) {
         Singleton<SDDebug>::Inst()->Print("[Pref]Wi-Fi passphrase refused, kept the old one\n");
         return false;
     }

@@ -67,7 +67,7 @@ public:
         PREF_PARKING() { SetDefault(); }
         void SetDefault();
     };
-    static const int TEXT_FIELD_SIZE = 16;
+    static constexpr int TEXT_FIELD_SIZE = 16;
     struct PREF_SYSTEM {
         int32_t display, wifi, volume, voice, safety, view, language, ldws_mode, fcws_mode, security,
             boot_mode, self_chk_state;
@@ -102,48 +102,48 @@ public:
         bool IsValid(int which) const;
     };
 
-    static const int32_t VER = 99;
-    static const int DATA_SIZE = 256;
-    static const int AD_CALIB_SIZE = 256;
-    static const int TOTAL_DATA_SIZE = DATA_SIZE + AD_CALIB_SIZE;
-    static const int READ_BUFFER_SIZE = 2048;
-    static const int CODE_LENGTH = 4;
-    static const int LCD_OFF_TIME_MS = 30000;
-    static const uint32_t PREF_VOLTAGE_SYNC = 0xFACEFACE;
+    static constexpr int32_t VER = 99;
+    static constexpr int DATA_SIZE = 256;
+    static constexpr int AD_CALIB_SIZE = 256;
+    static constexpr int TOTAL_DATA_SIZE = DATA_SIZE + AD_CALIB_SIZE;
+    static constexpr int READ_BUFFER_SIZE = 2048;
+    static constexpr int CODE_LENGTH = 4;
+    static constexpr int LCD_OFF_TIME_MS = 30000;
+    static constexpr uint32_t PREF_VOLTAGE_SYNC = 0xFACEFACE;
 
-    static const RECORDING::MIC::VALUE DEF_MIC = RECORDING::MIC::ON;
-    static const RECORDING::REAR::VALUE DEF_REAR = RECORDING::REAR::ON;
-    static const RECORDING::GSENSOR::VALUE DEF_NORMAL_GSENSOR = RECORDING::GSENSOR::LEVEL_3;
-    static const RECORDING::STORAGE::VALUE DEF_STORAGE = RECORDING::STORAGE::INTERNAL;
-    static const RECORDING::VIDEO_SIZE::VALUE DEF_VIDEO_SIZE = RECORDING::VIDEO_SIZE::WQHD;
-    static const RECORDING::EV::VALUE DEF_EV = RECORDING::EV::LEVEL_2;
-    static const RECORDING::NIGHTVISION::VALUE DEF_NIGHTVISION = RECORDING::NIGHTVISION::OFF;
-    static const RECORDING::MIRROR_REAR::VALUE DEF_MIRROR_REAR = RECORDING::MIRROR_REAR::ON;
-    static const RECORDING::LONGTIME_RECORD::VALUE DEF_LONGTIME_RECORD = RECORDING::LONGTIME_RECORD::OFF;
-    static const PARKING::MODE::VALUE DEF_MODE = PARKING::MODE::ON;
-    static const PARKING::GSENSOR::VALUE DEF_PARKING_GSENSOR = PARKING::GSENSOR::LEVEL_3;
-    static const PARKING::MOTION::VALUE DEF_MOTION = PARKING::MOTION::LEVEL_2;
-    static const PARKING::VOLTAGE::VALUE DEF_PARKING_VOLTAGE = PARKING::VOLTAGE::V12_2;
-    static const PARKING::TEMPERATURE::VALUE DEF_TEMPERATURE = PARKING::TEMPERATURE::T70;
-    static const PARKING::OFFTIMER::VALUE DEF_OFFTIMER = PARKING::OFFTIMER::H3;
-    static const PARKING::SELF_CHECKING::VALUE DEF_SELF_CHECKING = PARKING::SELF_CHECKING::ON;
-    static const SYSTEM::VOLUME::VALUE DEF_VOLUME = SYSTEM::VOLUME::LEVEL_2;
-    static const SYSTEM::VIEW::VALUE DEF_VIEW = SYSTEM::VIEW::FRONT_REAR;
-    static const SYSTEM::WIFI::VALUE DEF_WIFI = SYSTEM::WIFI::OFF;
-    static const SYSTEM::VOICE::VALUE DEF_VOICE = SYSTEM::VOICE::ON;
-    static const SYSTEM::SAFETY::VALUE DEF_SAFETY = SYSTEM::SAFETY::ON;
-    static const SYSTEM::DISPLAY::VALUE DEF_DISPLAY = SYSTEM::DISPLAY::OFF;
-    static const SYSTEM::LANGUAGE::VALUE DEF_LANGUAGE = SYSTEM::LANGUAGE::KOREAN;
-    static const SYSTEM::LDWS_MODE::VALUE DEF_LDWS_MODE = SYSTEM::LDWS_MODE::OFF;
-    static const SYSTEM::FCWS_MODE::VALUE DEF_FCWS_MODE = SYSTEM::FCWS_MODE::OFF;
-    static const SYSTEM::SECURITY::VALUE DEF_SECURITY = SYSTEM::SECURITY::OFF;
-    static const SYSTEM::BOOT_MODE::VALUE DEF_BOOT_MODE = SYSTEM::BOOT_MODE::ANNOUNCE_N_MESSAGE;
-    static const SYSTEM::SELF_CHK_STATE::VALUE DEF_SELF_CHK_STATE = SYSTEM::SELF_CHK_STATE::OFF;
-    static const int32_t DEF_TIMEZONE = 9;
-    static const int32_t DEF_TOUCH_SENSOR_START_X = 320;
-    static const int32_t DEF_TOUCH_SENSOR_START_Y = 228;
-    static const int32_t DEF_TOUCH_SENSOR_END_X = 3953;
-    static const int32_t DEF_TOUCH_SENSOR_END_Y = 3881;
+    static constexpr RECORDING::MIC::VALUE DEF_MIC = RECORDING::MIC::ON;
+    static constexpr RECORDING::REAR::VALUE DEF_REAR = RECORDING::REAR::ON;
+    static constexpr RECORDING::GSENSOR::VALUE DEF_NORMAL_GSENSOR = RECORDING::GSENSOR::LEVEL_3;
+    static constexpr RECORDING::STORAGE::VALUE DEF_STORAGE = RECORDING::STORAGE::INTERNAL;
+    static constexpr RECORDING::VIDEO_SIZE::VALUE DEF_VIDEO_SIZE = RECORDING::VIDEO_SIZE::WQHD;
+    static constexpr RECORDING::EV::VALUE DEF_EV = RECORDING::EV::LEVEL_2;
+    static constexpr RECORDING::NIGHTVISION::VALUE DEF_NIGHTVISION = RECORDING::NIGHTVISION::OFF;
+    static constexpr RECORDING::MIRROR_REAR::VALUE DEF_MIRROR_REAR = RECORDING::MIRROR_REAR::ON;
+    static constexpr RECORDING::LONGTIME_RECORD::VALUE DEF_LONGTIME_RECORD = RECORDING::LONGTIME_RECORD::OFF;
+    static constexpr PARKING::MODE::VALUE DEF_MODE = PARKING::MODE::ON;
+    static constexpr PARKING::GSENSOR::VALUE DEF_PARKING_GSENSOR = PARKING::GSENSOR::LEVEL_3;
+    static constexpr PARKING::MOTION::VALUE DEF_MOTION = PARKING::MOTION::LEVEL_2;
+    static constexpr PARKING::VOLTAGE::VALUE DEF_PARKING_VOLTAGE = PARKING::VOLTAGE::V12_2;
+    static constexpr PARKING::TEMPERATURE::VALUE DEF_TEMPERATURE = PARKING::TEMPERATURE::T70;
+    static constexpr PARKING::OFFTIMER::VALUE DEF_OFFTIMER = PARKING::OFFTIMER::H3;
+    static constexpr PARKING::SELF_CHECKING::VALUE DEF_SELF_CHECKING = PARKING::SELF_CHECKING::ON;
+    static constexpr SYSTEM::VOLUME::VALUE DEF_VOLUME = SYSTEM::VOLUME::LEVEL_2;
+    static constexpr SYSTEM::VIEW::VALUE DEF_VIEW = SYSTEM::VIEW::FRONT_REAR;
+    static constexpr SYSTEM::WIFI::VALUE DEF_WIFI = SYSTEM::WIFI::OFF;
+    static constexpr SYSTEM::VOICE::VALUE DEF_VOICE = SYSTEM::VOICE::ON;
+    static constexpr SYSTEM::SAFETY::VALUE DEF_SAFETY = SYSTEM::SAFETY::ON;
+    static constexpr SYSTEM::DISPLAY::VALUE DEF_DISPLAY = SYSTEM::DISPLAY::OFF;
+    static constexpr SYSTEM::LANGUAGE::VALUE DEF_LANGUAGE = SYSTEM::LANGUAGE::KOREAN;
+    static constexpr SYSTEM::LDWS_MODE::VALUE DEF_LDWS_MODE = SYSTEM::LDWS_MODE::OFF;
+    static constexpr SYSTEM::FCWS_MODE::VALUE DEF_FCWS_MODE = SYSTEM::FCWS_MODE::OFF;
+    static constexpr SYSTEM::SECURITY::VALUE DEF_SECURITY = SYSTEM::SECURITY::OFF;
+    static constexpr SYSTEM::BOOT_MODE::VALUE DEF_BOOT_MODE = SYSTEM::BOOT_MODE::ANNOUNCE_N_MESSAGE;
+    static constexpr SYSTEM::SELF_CHK_STATE::VALUE DEF_SELF_CHK_STATE = SYSTEM::SELF_CHK_STATE::OFF;
+    static constexpr int32_t DEF_TIMEZONE = 9;
+    static constexpr int32_t DEF_TOUCH_SENSOR_START_X = 320;
+    static constexpr int32_t DEF_TOUCH_SENSOR_START_Y = 228;
+    static constexpr int32_t DEF_TOUCH_SENSOR_END_X = 3953;
+    static constexpr int32_t DEF_TOUCH_SENSOR_END_Y = 3881;
     static constexpr char DEF_SSID[] = "ZR5120";
     static constexpr char DEF_PASSWORD[] = "48150726";
     static constexpr char DEF_PINCODE[] = "7294";
@@ -201,7 +201,8 @@ public:
     static unsigned int CalcCRC32(unsigned int crc, const void* data, unsigned int size);
     static unsigned int CalcCRC32(const void* data, unsigned int size);
 
-    // The text form and the access-point configuration.
+    // The text form and the access-point configuration. GetString fills
+    // READ_BUFFER_SIZE bytes at most; its callers hold the lock.
     void GetString(char* buf);
     std::string ToString();
     // Writes a text received from the phone app to the import file; false when it could not be written.
@@ -209,6 +210,9 @@ public:
     // Imports the import file; false when nothing was taken.
     bool LoadFromFile();
     void SetHostapd();
+    // The stored numbers with their place in the text form, their ranges and defaults.
+    struct Field;
+    static const std::vector<Field>& Fields();
 
     // Recording record.
     bool IsMicOn() const { return recording.mic == RECORDING::MIC::ON; }
@@ -364,15 +368,15 @@ private:
     friend class Singleton<Pref>;
     Pref() = default;
 
-    // One stored number with its place in the text form, its range and default.
-    struct Field;
-    static const std::vector<Field>& Fields();
+    // The access point's name and passphrase: texts that are safe in its configuration and in shell commands.
+    static bool IsValidSsid(const char* text);
+    static bool IsValidPassword(const char* text);
 
     void LoadCalibration();
     void TakeRecord();
     bool RepairRecord();
-    bool ImportValues(const INIReader& reader);
-    void ImportText(const INIReader& reader, const char* key, char* field, const char* fallback);
+    void ImportValues(const INIReader& reader);
+    void ImportText(const INIReader& reader, const char* key, char* field, const char* fallback, bool secret);
     void SetRefVoltValue(int which, unsigned short value);
     bool GetRefVoltValue(int which, unsigned short& value);
 
@@ -386,7 +390,7 @@ private:
     PREF_PARKING_ALARM alarm;
     PREF_FORMAT format;
     PREF_VOLTAGE calib;
-    std::array<unsigned char, READ_BUFFER_SIZE> _data {};
+    std::array<unsigned char, READ_BUFFER_SIZE> _data {}; // the EEPROM transfer buffer
     bool _power_status = true;
     bool _had_turned_on = false;
 };
