@@ -17,6 +17,7 @@ The volume is read here, FAT12/16/32 with long names; every change of its
 metadata is left to mtools, so the image stays a card that fsck.fat checks.
 """
 
+import errno
 import json
 import os
 import struct
@@ -54,7 +55,8 @@ class Volume:
         self.root_size = root_sectors * self.sector
         self.data_start = self.root_start + self.root_size
         self.clusters = (total * self.sector - self.data_start) // self.cluster_size()
-        self.bits = 12 if self.clusters < 4085 else 16 if self.clusters < 65525 else 32
+        # A FAT32 boot sector leaves the 16-bit FAT size empty, whatever the cluster count.
+        self.bits = 32 if fat16 == 0 else 12 if self.clusters < 4085 else 16
         if self.bits != 32:
             self.root_cluster = 0
         self.fat = self.read(reserved * self.sector, fat_sectors * self.sector)
@@ -165,10 +167,10 @@ def data_extents(fd, start, length):
         try:
             data = os.lseek(fd, at, os.SEEK_DATA)
             hole = os.lseek(fd, data, os.SEEK_HOLE)
-        except OSError:
-            data, hole = at, end  # no hole information, or no data up to the end of the file
-            if at >= os.fstat(fd).st_size:
-                return
+        except OSError as error:
+            if error.errno == errno.ENXIO:
+                return  # only a hole from here to the end of the file
+            data, hole = at, end  # no hole information: all of it may be data
         if data >= end:
             return
         yield data, min(hole, end) - data
