@@ -27,7 +27,7 @@ Board::~Board()
 
 bool Board::Start()
 {
-    if (!LayOutSysfs() || !_line.Bind(MCU_LINE))
+    if (!LayOutSysfs() || !_line.Bind(MCU_LINE) || !_sensors.Start())
         return false;
     _running = true;
     _thread = std::thread(&Board::Run, this);
@@ -39,6 +39,7 @@ void Board::Stop()
     _running = false;
     if (_thread.joinable())
         _thread.join();
+    _sensors.Stop();
     _line.Unbind();
 }
 
@@ -85,6 +86,7 @@ void Board::PlayDueEvents(double elapsedSec)
 void Board::ApplyToBoard()
 {
     WriteNode(GpioValuePath(GPIO_BATTERY_PLUS), _state.supply ? "0" : "1");
+    _sensors.Apply(_state.sensors);
 }
 
 void Board::ReadFromProgram()

@@ -6,6 +6,7 @@
 #include "host/board/McuModel.h"
 #include "host/board/PtyLine.h"
 #include "host/board/Scenario.h"
+#include "host/board/SensorSim.h"
 
 #include <atomic>
 #include <chrono>
@@ -54,6 +55,7 @@ private:
     BoardState _state;
     PtyLine _line;
     McuModel _mcu;
+    SensorSim _sensors;
     std::string _recordPath;
 
     std::mutex _mutex;

@@ -1,5 +1,7 @@
 #include "host/board/Scenario.h"
 
+#include "host/board/SensorEvents.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <sstream>
@@ -100,6 +102,9 @@ const EventKind EVENT_KINDS[] = {
     { "temp", ParseReading<&BoardState::celsius, 'C'> },
     { "powerkey", ParseToggle<&BoardState::powerKey, DOWN_UP> },
     { "power", ParseToggle<&BoardState::supply, ON_OFF> },
+    { "gps", ParseGps },
+    { "shock", ParseShock },
+    { "tap", ParseTap },
 };
 
 bool ParseTime(const std::string& word, double& seconds)

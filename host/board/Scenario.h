@@ -7,6 +7,8 @@
 // lines starting with '#' are skipped. Each kind of event is one row of the
 // table in Scenario.cpp: its name and the parser of its arguments.
 
+#include "host/board/SensorState.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,6 +22,7 @@ struct BoardState {
     float celsius = 25.0f;
     bool powerKey = false;
     bool supply = true; // the permanent supply (B+) is present
+    SensorState sensors;
 };
 
 struct ScenarioEvent {

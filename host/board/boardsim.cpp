@@ -1,5 +1,6 @@
 // boardsim [SCENARIO]: plays the car and the board for one run of dashrec
-// inside the sandbox. It lays out /sys, binds the MCU line at /dev/ttyS1,
+// inside the sandbox. It lays out /sys, binds the MCU line at /dev/ttyS1
+// and the GPS line at /dev/ttyS4, drives the accelerometer and touch models,
 // plays the scenario (a file, or ACC on at 12.4 V when none is given) and
 // records every frame the program sends in "$DASHREC_HOST_DIR/mcu.log". It
 // prints "[boardsim] ready" once the program may start, and ends when the
