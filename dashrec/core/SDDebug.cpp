@@ -51,6 +51,9 @@ void SDDebug::Init()
     _running = false;
     _writable = false;
     _stdoutlog = false;
+    for (auto& record : _counters)
+        record = std::make_shared<SD_WRITE_COUNT_s>();
+    _current.reset();
     Singleton<CLogger>::Inst()->Init();
 }
 
@@ -59,6 +62,7 @@ void SDDebug::Start()
     Singleton<CLogger>::Inst()->Start();
     _running = true;
     _writable = true;
+    ReadCounters();
 }
 
 void SDDebug::Pause()
@@ -69,7 +73,9 @@ void SDDebug::Pause()
 void SDDebug::Resume()
 {
     _writable = true;
-    Singleton<CLogger>::Inst()->Start();
+    ReadCounters();
+    // The card may have changed: its own ring is scanned afresh.
+    Singleton<CLogger>::Inst()->Restart();
 }
 
 void SDDebug::StopEmergency()

@@ -1,9 +1,11 @@
 #pragma once
-// The storage devices of the board: which one records, and whether a card or
-// stick is present.
+// The storage devices of the board: which one records (the SD card or the
+// internal eMMC), whether a card or stick is present, whether the recording
+// medium carries the pre-allocated layout, and whether the card is worn out.
 
 #include "dashrec/core/Singleton.h"
 
+#include <cstdint>
 #include <string>
 
 namespace vk {
@@ -25,8 +27,30 @@ public:
     const std::string& SdPartition() const { return mmcblk1p1; }
     const std::string& EmmcPartiion() const { return mmcblk0p1; }
     const std::string& UsbPartition() const { return sda1; }
+    const std::string& CurrentDevice();
+    const std::string& CurrentPartition();
 
+    bool DoesDeviceExist();
     bool IsSdCardInserted();
+    bool IsUsbMemoryInserted();
+    bool IsSdCardDetected();
+    bool CheckDevice();
+    bool IsInvalidFileSystem();
+    bool IsWritable();
+    bool IsLifeTimeOut();
+
+    // The SD card's wear test for a layout of `normalRecords` on `blocks`
+    // sectors after `cycles` completed passes.
+    static bool IsLifeTimeOut(int normalRecords, int64_t blocks, int cycles);
+    // True when `path` exists and is a block device.
+    static bool IsBlockDevice(const std::string& path);
+
+private:
+    bool IsInternal();
+
+    int _normalRecords = 0;
+    int64_t _blocks = 0;
+    char _fileSystem = 0;
 };
 
 } // namespace vk
