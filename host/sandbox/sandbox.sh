@@ -28,7 +28,10 @@ if [[ -z "${DASHREC_SANDBOX_ROOT:-}" ]]; then
     keep=0
 fi
 root=$DASHREC_SANDBOX_ROOT
-mkdir -p "$root"/{tmp,mnt,data,app,host,sys,realdev}
+mkdir -p "$root"/{tmp,mnt,data,app,host}
+# Where the real folders are bound while the sandbox is laid out: kept apart
+# from $root, and only ever removed with rmdir, so no clean-up can reach into them.
+stage=$(mktemp -d /var/tmp/dashrec-stage.XXXXXX)
 
 # Hooks of the stand-ins that must run when the sandbox ends (card write-back).
 on_exit() {
@@ -36,7 +39,11 @@ on_exit() {
     for hook in "$root"/host/exit.d/*; do
         [[ -x "$hook" ]] && "$hook" || true
     done
-    [[ $keep == 1 ]] || rm -rf "$root"
+    umount -l "$stage"/* 2>/dev/null || true
+    rmdir "$stage"/* "$stage" 2>/dev/null || true
+    # Detach the device folders first, so that nothing bound into them is reachable below $root.
+    umount -R -l /tmp /mnt /data /app 2>/dev/null || true
+    [[ $keep == 1 ]] || rm -rf --one-file-system "$root"
     exit "$status"
 }
 trap on_exit EXIT
@@ -48,13 +55,14 @@ bind_fresh() {
 }
 
 # /dev: a tmpfs with the few real nodes a program needs and a pty instance of its own.
-mount --bind /dev "$root/realdev"
+mkdir "$stage/dev"
+mount --bind /dev "$stage/dev"
 mount -t tmpfs -o mode=0755 devtmp /dev
 for node in null zero urandom random tty; do
     touch "/dev/$node"
-    mount --bind "$root/realdev/$node" "/dev/$node"
+    mount --bind "$stage/dev/$node" "/dev/$node"
 done
-umount -l "$root/realdev"
+umount -l "$stage/dev"
 mkdir -p /dev/pts /dev/shm
 mount -t devpts -o newinstance,ptmxmode=0666 devpts /dev/pts
 ln -s pts/ptmx /dev/ptmx
@@ -64,12 +72,33 @@ ln -s /proc/self/fd/1 /dev/stdout
 ln -s /proc/self/fd/2 /dev/stderr
 mount -t tmpfs -o mode=1777 shm /dev/shm
 
+# The tree and the build may lie under a folder the sandbox covers (a clone in
+# /tmp): their top folders are bound back in, the rest stays fresh.
+keep_visible=("$here/../.." "$PWD" "${DASHREC_BINARY_DIR:-}" "$(dirname "$(command -v -- "$1" || echo "$1")")")
+bind_fresh_keeping() {
+    local dir=$1 path top
+    mkdir "$stage/$dir"
+    mount --bind "/$dir" "$stage/$dir"
+    bind_fresh "$dir"
+    for path in "${keep_visible[@]}"; do
+        [[ -n "$path" ]] || continue
+        path=$(realpath -m "$path")
+        [[ "$path" == "/$dir/"* ]] || continue
+        top=${path#/$dir/}
+        top=${top%%/*}
+        [[ -d "/$dir/$top" ]] && continue
+        mkdir -p "/$dir/$top"
+        mount --bind "$stage/$dir/$top" "/$dir/$top"
+    done
+    umount -l "$stage/$dir"
+}
+
 mount -t tmpfs -o mode=0755 systmp /sys
-bind_fresh mnt
-bind_fresh data
-bind_fresh app
+bind_fresh_keeping mnt
+bind_fresh_keeping data
+bind_fresh_keeping app
 chmod 1777 "$root/tmp"
-bind_fresh tmp # last: the staging folder may lie under the real /tmp
+bind_fresh_keeping tmp # last: the staging folder may lie under the real /tmp
 
 # The serial lines are pty slaves bound over these files by whoever plays the peer.
 touch /dev/ttyS1 /dev/ttyS4
