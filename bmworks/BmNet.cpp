@@ -5,7 +5,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <sys/select.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,18 +49,18 @@ void LogFramed(int width, const char* format, ...)
     LogRule(width);
 }
 
-// 1 readable, 0 timed out, -1 error.
+// 1 readable (or closed), 0 timed out, -1 error. poll, not select: no limit on
+// the descriptor's number in a process that opens many.
 int WaitReadable(int fd, int timeoutMs)
 {
-    if (fd < 0 || fd >= FD_SETSIZE)
+    if (fd < 0)
         return -1;
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(fd, &set);
-    timeval wait{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    int ready = select(fd + 1, &set, nullptr, nullptr, &wait);
+    pollfd wait{fd, POLLIN, 0};
+    int ready = poll(&wait, 1, timeoutMs);
     if (ready < 0 && errno == EINTR)
         return 0;
+    if (ready > 0 && (wait.revents & POLLNVAL))
+        return -1;
     return ready < 0 ? -1 : (ready > 0 ? 1 : 0);
 }
 
