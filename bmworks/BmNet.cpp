@@ -1,6 +1,9 @@
 #include "bmworks/BmNet.h"
 
+#include "bmworks/BmClock.h"
+#include "bmworks/BmLog.h"
 #include "bmworks/BmRtsp.h"
+#include "bmworks/bmworks.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -33,20 +36,15 @@ void Sleep(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-void LogRule(int width)
-{
-    printf("%s\n", std::string(width, '=').c_str());
-}
-
 void LogFramed(int width, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void LogFramed(int width, const char* format, ...)
 {
-    LogRule(width);
+    BmPrintRule('=', width);
     va_list args;
     va_start(args, format);
     vprintf(format, args);
     va_end(args);
-    LogRule(width);
+    BmPrintRule('=', width);
 }
 
 // 1 readable (or closed), 0 timed out, -1 error. poll, not select: no limit on

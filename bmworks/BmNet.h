@@ -3,7 +3,7 @@
 // braces, recordings streamed, everything else handed to the owner's callbacks.
 // It stops by itself when no command or connection has come for ten minutes.
 
-#include "bmworks/BmNetPending.h"
+#include "bmworks/BmTypes.h"
 
 #include <pthread.h>
 

@@ -5,12 +5,11 @@
 // own that starts at a key unit (parameter sets first) with time stamps from 0.
 // Started and stopped on the engine thread, whose main loop runs the server.
 
-#include "bmworks/BmNetPending.h"
+#include "bmworks/BmTypes.h"
 
 #include <gst/rtsp-server/rtsp-server.h>
 
 class BmVideo;
-struct Nal;
 
 struct BmRtspMount {
     const char* service;
