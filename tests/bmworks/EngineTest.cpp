@@ -121,7 +121,8 @@ std::string DecodeLuma(const std::string& stream, const std::string& png)
 }
 
 // The front camera at 27 fps encoded for real: its units are decodable
-// H.265 of the camera's size, stamped 1/27 s apart, and show the road upright.
+// H.265 of the camera's size, stamped 1/27 s apart, keep coming while a live
+// stream runs, and show the road upright.
 TEST(Engine, FrontCameraEncodesDecodableHevc)
 {
     unsetenv("DASHREC_SOC_VENC");
@@ -136,8 +137,21 @@ TEST(Engine, FrontCameraEncodesDecodableHevc)
     int again = 0;
     OnEngine([&] { again = video.RunVideoEnc(); });
     EXPECT_EQ(again, -1) << "an encoder runs once";
-    ASSERT_TRUE(WaitFor([&] { return Units(video.mVideoBuffer).size() >= 12; }, 60000));
-    OnEngine([&] { video.PauseVideoEnc(); });
+    ASSERT_TRUE(WaitFor([&] { return Units(video.mVideoBuffer).size() >= 6; }, 60000));
+
+    // The recording goes on while a live stream runs.
+    OnEngine([&] { video.RunRtsp(); });
+    EXPECT_TRUE(video.IsRunRtsp());
+    EXPECT_TRUE(video.IsRunVideoIn(1));
+    size_t before = Units(video.mVideoBuffer).size();
+    EXPECT_TRUE(WaitFor([&] { return Units(video.mVideoBuffer).size() >= before + 6; }, 60000));
+    OnEngine([&] {
+        video.PauseRtsp();
+        video.PauseVideoEnc();
+    });
+    EXPECT_FALSE(video.IsRunRtsp());
+    EXPECT_FALSE(video.IsRunVideoIn(1));
+    EXPECT_FALSE(video.IsRunVideoIn(0));
 
     std::vector<BufferedUnit> units = Units(video.mVideoBuffer);
     ASSERT_EQ(units.front().nal.keyFrame, 1);
