@@ -58,14 +58,14 @@ double GetFile()
     return got == SIZE ? SIZE / seconds : 0;
 }
 
-// Bytes per second of socat copying the file into a socket.
-double RawCopy()
+// Bytes per second of socat copying the file into a socket, in blocks of `block` bytes.
+double RawCopy(const char* block)
 {
     pid_t socat = fork();
     if (socat == 0) {
         std::string listen = "TCP-LISTEN:" + std::to_string(RAW_PORT) + ",reuseaddr";
         std::string open = std::string("OPEN:") + PATH + ",rdonly";
-        execlp("socat", "socat", "-u", open.c_str(), listen.c_str(), nullptr);
+        execlp("socat", "socat", "-u", "-b", block, open.c_str(), listen.c_str(), nullptr);
         _exit(127);
     }
     PhoneClient reader;
@@ -88,14 +88,19 @@ int main()
     BmNet net;
     net.SetTiming({0, BmNet::IDLE_LIMIT_SEC});
     net.Start(8584);
-    double best[2] = {};
+    // socat's own block size, and the 1 MiB chunks the server sends.
+    double best[3] = {};
     for (int round = 0; round < ROUNDS; ++round) {
         best[0] = std::max(best[0], GetFile());
-        best[1] = std::max(best[1], RawCopy());
+        best[1] = std::max(best[1], RawCopy("8192"));
+        best[2] = std::max(best[2], RawCopy("1048576"));
     }
     net.Stop();
-    double ratio = best[1] > 0 ? best[0] / best[1] : 0;
-    fprintf(stderr, "get_file %.0f MB/s, raw copy (socat) %.0f MB/s, ratio %.2f (best of %d, %zu bytes)\n",
-        best[0] / 1e6, best[1] / 1e6, ratio, ROUNDS, SIZE);
+    double raw = std::max(best[1], best[2]);
+    double ratio = raw > 0 ? best[0] / raw : 0;
+    fprintf(stderr,
+        "get_file %.0f MB/s; raw copy by socat %.0f MB/s (8 KiB blocks), %.0f MB/s (1 MiB blocks); "
+        "ratio to the faster %.2f (best of %d, %zu bytes)\n",
+        best[0] / 1e6, best[1] / 1e6, best[2] / 1e6, ratio, ROUNDS, SIZE);
     return ratio >= 0.9 ? 0 : 1;
 }
