@@ -192,6 +192,24 @@ TEST_F(LiveStream, StartStopAndStartAgainServes)
     EXPECT_EQ(again.text, "");
 }
 
+TEST_F(LiveStream, TakenServiceFailsAndALaterStartServes)
+{
+    int squatter = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(atoi(RTSP_MOUNTS[Rear].service)));
+    ASSERT_EQ(bind(squatter, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(listen(squatter, 1), 0);
+    BmWorks::Inst()->StartRtspLive(Rear);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the engine thread has run it
+    EXPECT_FALSE(BmWorks::Inst()->bmMux[Rear].mVideo.IsRunRtsp()); // no encoder feed without a server
+    close(squatter);
+
+    StartLive(Rear);
+    Output out = Decode(Rear, 15);
+    EXPECT_EQ(out.status, 0) << out.text;
+}
+
 // The phone's road to a stream: rtsp_front over the phone link starts the
 // server, and the phone leaving stops it.
 TEST_F(LiveStream, PhoneLinkStartsTheStreamAndItsLeavingStopsIt)
