@@ -7,7 +7,10 @@ namespace vk {
 
 class Sound : public Singleton<Sound> {
 public:
+    enum Clip { button = 0, power_off = 3 };
+
     void Init() {}
+    void Play(Clip) {}
     void SetUserVolume() {}
 };
 

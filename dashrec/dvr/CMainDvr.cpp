@@ -44,6 +44,12 @@ void CMainDvr::Finalize()
     UIQueue::Inst()->Finalize();
 }
 
+void CMainDvr::ResumeShowMenuTimer()
+{
+    Singleton<SDDebug>::Inst()->Print("[CMainDvr]ResumeShowMenuTimer\n");
+    Singleton<UITimer>::Inst()->Set(WND::CMAIN_DVR, TIMER::CMAIN_DVR_SHOW_MENU, MENU_SHOW_TIME_COUNTER);
+}
+
 void CMainDvr::ExitToShell()
 {
     Singleton<CLogger>::Inst()->Finalize();

@@ -1,0 +1,154 @@
+#include "host/board/SensorEvents.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace board {
+
+namespace {
+
+// A number directly followed by `unit`, as in "60km/h".
+bool Quantity(const std::string& word, const char* unit, double& value)
+{
+    const char* text = word.c_str();
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    return end != text && std::string(end) == unit && std::isfinite(value);
+}
+
+// "37.5665N" or "126.9780W": signed degrees within `limit`.
+bool Coordinate(const std::string& word, char positive, char negative, double limit, double& degrees)
+{
+    if (word.size() < 2 || (word.back() != positive && word.back() != negative))
+        return false;
+    std::string unit(1, word.back());
+    if (!Quantity(word, unit.c_str(), degrees) || degrees < 0 || degrees > limit)
+        return false;
+    degrees = word.back() == negative ? -degrees : degrees;
+    return true;
+}
+
+bool GpsAt(const EventWords& args, EventApply& apply)
+{
+    double lat = 0;
+    double lon = 0;
+    if (args.size() != 2 || !Coordinate(args[0], 'N', 'S', 90, lat) || !Coordinate(args[1], 'E', 'W', 180, lon))
+        return false;
+    apply = [lat, lon](BoardState& s) {
+        s.sensors.gps.latitude = lat;
+        s.sensors.gps.longitude = lon;
+        s.sensors.gps.fix = true;
+        ++s.sensors.gps.placed;
+    };
+    return true;
+}
+
+bool GpsDrive(const EventWords& args, EventApply& apply)
+{
+    double kmh = 0;
+    double heading = 0;
+    bool withHeading = args.size() == 2;
+    if (args.empty() || args.size() > 2 || !Quantity(args[0], "km/h", kmh) || kmh < 0
+        || (withHeading && !Quantity(args[1], "deg", heading)))
+        return false;
+    apply = [kmh, heading, withHeading](BoardState& s) {
+        s.sensors.gps.kmh = kmh;
+        if (withHeading)
+            s.sensors.gps.heading = std::fmod(heading + 360.0, 360.0);
+    };
+    return true;
+}
+
+bool GpsTurn(const EventWords& args, EventApply& apply)
+{
+    double angle = 0;
+    if (args.size() != 1 || !Quantity(args[0], "deg", angle))
+        return false;
+    apply = [angle](BoardState& s) {
+        s.sensors.gps.heading = std::fmod(std::fmod(s.sensors.gps.heading + angle, 360.0) + 360.0, 360.0);
+    };
+    return true;
+}
+
+template <bool Fix>
+bool GpsFix(const EventWords& args, EventApply& apply)
+{
+    if (!args.empty())
+        return false;
+    apply = [](BoardState& s) { s.sensors.gps.fix = Fix; };
+    return true;
+}
+
+bool GpsReplay(const EventWords& args, EventApply& apply)
+{
+    if (args.size() != 1)
+        return false;
+    std::string file = args[0];
+    apply = [file](BoardState& s) { s.sensors.gps.replay = file; };
+    return true;
+}
+
+struct GpsAction {
+    const char* name;
+    bool (*parse)(const EventWords& args, EventApply& apply);
+    const char* usage;
+};
+
+const GpsAction GPS_ACTIONS[] = {
+    { "at", GpsAt, "gps at LATN|S LONE|W" },
+    { "drive", GpsDrive, "gps drive SPEEDkm/h [HEADINGdeg]" },
+    { "turn", GpsTurn, "gps turn ANGLEdeg" },
+    { "lost", GpsFix<false>, "gps lost" },
+    { "fix", GpsFix<true>, "gps fix" },
+    { "replay", GpsReplay, "gps replay FILE" },
+};
+
+} // namespace
+
+bool ParseGps(const EventWords& args, EventApply& apply, std::string& error)
+{
+    for (const GpsAction& action : GPS_ACTIONS) {
+        if (!args.empty() && args[0] == action.name) {
+            if (action.parse(EventWords(args.begin() + 1, args.end()), apply))
+                return true;
+            error = std::string("expected ") + action.usage;
+            return false;
+        }
+    }
+    error = "expected gps at, drive, turn, lost, fix or replay";
+    return false;
+}
+
+bool ParseShock(const EventWords& args, EventApply& apply, std::string& error)
+{
+    double g = 0;
+    if (args.size() != 1 || !Quantity(args[0], "g", g) || g <= 0) {
+        error = "expected shock SIZEg";
+        return false;
+    }
+    apply = [g](BoardState& s) {
+        s.sensors.shockG = g;
+        ++s.sensors.shocks;
+    };
+    return true;
+}
+
+bool ParseTap(const EventWords& args, EventApply& apply, std::string& error)
+{
+    char* endX = nullptr;
+    char* endY = nullptr;
+    long x = args.size() == 2 ? std::strtol(args[0].c_str(), &endX, 10) : -1;
+    long y = args.size() == 2 ? std::strtol(args[1].c_str(), &endY, 10) : -1;
+    if (args.size() != 2 || *endX != '\0' || *endY != '\0' || x < 0 || x >= 480 || y < 0 || y >= 320) {
+        error = "expected tap X Y (screen pixels, 480 x 320)";
+        return false;
+    }
+    apply = [x, y](BoardState& s) {
+        s.sensors.tapX = static_cast<int>(x);
+        s.sensors.tapY = static_cast<int>(y);
+        ++s.sensors.taps;
+    };
+    return true;
+}
+
+} // namespace board
