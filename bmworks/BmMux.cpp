@@ -52,3 +52,13 @@ bool BmMux::IsRunRecord(RecordType type) const
 {
     return mRecordState[type] != Pause;
 }
+
+bool BmMux::StartRtspLive()
+{
+    return mRtsp.StartRtspLive();
+}
+
+void BmMux::StopRtspLive()
+{
+    mRtsp.StopRtspLive();
+}

@@ -3,6 +3,7 @@
 // the state of a recording pipeline that reads the pre-record buffers.
 
 #include "bmworks/BmTypes.h"
+#include "bmworks/BmRtsp.h"
 #include "bmworks/BmVideo.h"
 
 #include <string>
@@ -47,6 +48,7 @@ public:
     void StopRtspLive();
 
     BmVideo mVideo;
+    BmRtsp mRtsp{mVideo};
     uint64_t mBufferTimeVideo[MaxRec] = {};
     uint64_t mBufferTimeAudio[MaxRec] = {};
     uint64_t mBufferTimeSubtitle[MaxRec] = {};

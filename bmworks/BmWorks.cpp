@@ -117,7 +117,29 @@ gboolean gResetIsp(gpointer data)
     return G_SOURCE_REMOVE;
 }
 
+gboolean gStartRtspLive(gpointer data)
+{
+    static_cast<BmMux*>(data)->StartRtspLive();
+    return G_SOURCE_REMOVE;
+}
+
+gboolean gStopRtspLive(gpointer data)
+{
+    static_cast<BmMux*>(data)->StopRtspLive();
+    return G_SOURCE_REMOVE;
+}
+
 } // namespace
+
+void BmWorks::StartRtspLive(CameraPosition camera)
+{
+    Post(gStartRtspLive, &bmMux[camera]);
+}
+
+void BmWorks::StopRtspLive(CameraPosition camera)
+{
+    Post(gStopRtspLive, &bmMux[camera]);
+}
 
 BmWorks* BmWorks::Inst()
 {
