@@ -250,9 +250,20 @@ void CMainDvr::ReviewFirstWindow()
 
 void CMainDvr::ApplyBootAnnouncement()
 {
-    // Which of the boot announcement and boot message show is the live view's
-    // business; the run mode only consumes the one-shot boot mode.
-    Singleton<Pref>::Inst()->SetBootMode(SYSTEM::BOOT_MODE::VALUE(0));
+    Pref* pref = Singleton<Pref>::Inst();
+    using namespace SYSTEM::BOOT_MODE;
+    VALUE mode = pref->GetBootMode();
+    pref->SetBootAnnounce(mode != MESSAGE_ONLY && mode != NOTING);
+    pref->SetBootMessage(mode != ANNOUNCE_ONLY && mode != NOTING);
+    pref->SetBootMode(ANNOUNCE_N_MESSAGE);
+}
+
+void CMainDvr::ApplyBootModeRule()
+{
+    Pref* pref = Singleton<Pref>::Inst();
+    SYSTEM::BOOT_MODE::VALUE status = pref->GetBootStatus();
+    pref->SetBootMode(status <= SYSTEM::BOOT_MODE::NOTING ? status : SYSTEM::BOOT_MODE::ANNOUNCE_N_MESSAGE);
+    pref->Save();
 }
 
 void CMainDvr::RunLoop()
@@ -311,6 +322,7 @@ void CMainDvr::OnExit(ipc_msg_t&)
     Singleton<Micom>::Inst()->SendWDTDisable();
     Log()->Print("[CMainDvr]WM::EXIT\n");
     SetRestartMode();
+    ApplyBootModeRule();
     UIQueue::Inst()->SendMessage(WND::LIVEVIEW, WM::CLOSE, WND::DUMMY, 0);
     Singleton<LED>::Inst()->ClearAll();
     ArmTimer(TIMER::EXIT, EXIT_TIME_COUNT);

@@ -111,6 +111,8 @@ private:
     void ApplyUserPref();
     void ReviewFirstWindow();
     void ApplyBootAnnouncement();
+    // Every exit path leaves the boot mode for the next start.
+    void ApplyBootModeRule();
     void RunLoop();
     void Dispatch(ipc_msg_t& msg);
     void OnGps(ipc_msg_t& msg);

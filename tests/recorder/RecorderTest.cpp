@@ -174,6 +174,7 @@ TEST(RecorderAudit, ClaimsLeaveACardThatCardauditAccepts)
     ASSERT_TRUE(loop->SetParkingFront("/mnt/extsd/PARKING/PARK210315-083000F.MP4"));
     ASSERT_EQ(Shell("umount /mnt/extsd"), 0);
     EXPECT_EQ(Shell(std::string(CARDAUDIT) + " /dev/mmcblk1 wqhd fhd 30 30 sd mstar > /tmp/audit.txt"), 0);
+    EXPECT_EQ(Shell("grep -q '^ *Verify OK$' /tmp/audit.txt"), 0);
     EXPECT_EQ(Shell("export MTOOLS_SKIP_CHECK=1; mdir -a -i /dev/mmcblk1p1 ::/NORMAL | grep -q 'NORM21~1\\|NORM210315-083000F'"), 0);
 }
 
