@@ -5,16 +5,22 @@
 #include "dashrec/core/MessageQueue.h"
 #include "dashrec/core/Pref.h"
 #include "dashrec/core/SDDebug.h"
+#include "dashrec/core/SystemClock.h"
+#include "dashrec/devices/Rtc.h"
+#include "dashrec/dvr/EngineCallbacks.h"
 #include "dashrec/dvr/CMainDvr.h"
+#include "tests/prefs/ChipFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -188,6 +194,112 @@ TEST(DeviceHelpers, CpuClockLevelsAndBacklight)
     dvr->TurnOffLcd();
     EXPECT_EQ(ReadFile("/sys/class/backlight/lcd0/bl_power"), "4\n");
     EXPECT_FALSE(dvr->IsLcdOn());
+}
+
+TEST(MenuStack, KeepsThePathFromTheTopOfTheMenusToTheCurrentWindow)
+{
+    using namespace vk::WND;
+    vk::CMainDvr* dvr = Singleton<vk::CMainDvr>::Inst();
+    const struct {
+        ID id;
+        int clear;
+        ID used;
+        int depth;
+    } steps[] = {
+        { LIVEVIEW, 1, LIVEVIEW, 1 },
+        { MAINMENU, 0, MAINMENU, 2 },
+        { SYSTEM, 0, SYSTEM, 3 },
+        { VERSION, 0, VERSION, 4 },
+        { PREVIOUS_MENU, 0, SYSTEM, 3 },
+        { MAINMENU, 0, MAINMENU, 2 }, // already on the stack: cut back to it
+        { RECORDING, 0, RECORDING, 3 },
+        { LIVEVIEW, 0, LIVEVIEW, 1 },
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(dvr->SetMenuId(step.id, step.clear), step.used) << step.id;
+        EXPECT_EQ(dvr->GetMenuDepth(), step.depth) << step.id;
+        EXPECT_EQ(dvr->GetMenuId(-1), step.used) << "the top is the current window";
+    }
+    EXPECT_EQ(dvr->GetMenuId(0), LIVEVIEW);
+    EXPECT_EQ(dvr->GetMenuId(5), LIVEVIEW) << "past the top";
+}
+
+TEST(MenuStackDeath, PopWithOneEntryEndsTheProgram)
+{
+    vk::CMainDvr* dvr = Singleton<vk::CMainDvr>::Inst();
+    dvr->SetMenuId(vk::WND::LIVEVIEW, 1);
+    EXPECT_EXIT(dvr->SetMenuId(vk::WND::PREVIOUS_MENU, 0), testing::ExitedWithCode(0), "");
+}
+
+timeval LocalTime(int year, int month, int day, int hour, int min, int sec)
+{
+    std::tm tm {};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = min;
+    tm.tm_sec = sec;
+    tm.tm_isdst = -1;
+    return timeval { std::mktime(&tm), 0 };
+}
+
+TEST(DeviceHelpers, SystemTimeComesFromTheClockChipButNeverGoesBack)
+{
+    chips::UseBoard("/dev/i2c-2 isl1208\n");
+    vk::Rtc* rtc = Singleton<vk::Rtc>::Inst();
+    ASSERT_TRUE(rtc->Init());
+    Singleton<vk::Pref>::Inst()->Init();
+    int zone = Singleton<vk::Pref>::Inst()->GetTimezone() * 3600;
+    vk::CMainDvr* dvr = Singleton<vk::CMainDvr>::Inst();
+    const struct {
+        std::vector<unsigned char> chip; // seconds to year, BCD, 12-hour clock
+
+        timeval system;   // before
+        timeval expected; // after
+        int chipYear;     // after
+    } cases[] = {
+        // A chip holding nonsense is reset; its time is taken without the time zone.
+        { { 0x00, 0x00, 0x12, 0x01, 0x01, 0x00 }, LocalTime(2020, 6, 1, 0, 0, 0), LocalTime(2021, 1, 1, 0, 0, 0), 21 },
+        { { 0x00, 0x61, 0x12, 0x01, 0x01, 0x22 }, LocalTime(2020, 6, 1, 0, 0, 0), LocalTime(2021, 1, 1, 0, 0, 0), 21 },
+        { { 0x00, 0x00, 0x10, 0x05, 0x05, 0x22 }, LocalTime(2020, 6, 1, 0, 0, 0), LocalTime(2022, 5, 5, 10, 0, zone), 22 },
+        // The chip behind the system clock leaves the system clock alone.
+        { { 0x00, 0x00, 0x10, 0x05, 0x05, 0x22 }, LocalTime(2025, 1, 1, 0, 0, 0), LocalTime(2025, 1, 1, 0, 0, 0), 22 },
+    };
+    for (const auto& c : cases) {
+        std::vector<unsigned char> regs(0x14, 0);
+        std::copy(c.chip.begin(), c.chip.end(), regs.begin());
+        regs[7] = 0x01; // status: the oscillator runs
+        chips::SetBytes("isl1208", regs);
+        ASSERT_EQ(vk::SystemClock::Set(c.system), 0);
+        dvr->SetSystemTimeFromRtc();
+        long now = vk::SystemClock::Now().tv_sec;
+        EXPECT_GE(now, c.expected.tv_sec) << int(c.chip[5]);
+        EXPECT_LE(now, c.expected.tv_sec + 2) << int(c.chip[5]);
+        vk::Rtc::RtcTime after {};
+        ASSERT_TRUE(rtc->GetTime(after));
+        EXPECT_EQ(after.year, c.chipYear);
+    }
+}
+
+TEST(EngineCallbacks, MotionIsReportedOnceWithinTwentySeconds)
+{
+    vk::UIQueue::Inst()->Init();
+    vk::CallbackMotionDetect(Front, 3);
+    vk::CallbackMotionDetect(Front, 4);
+    ipc_msg_t msg {};
+    ASSERT_GT(vk::UIQueue::Inst()->RecvMessage(msg, 100), 0);
+    EXPECT_EQ(msg.wnd, vk::WND::LIVEVIEW);
+    EXPECT_EQ(msg.cmd, vk::WM::START_PARKING_RECORD);
+    EXPECT_LE(vk::UIQueue::Inst()->RecvMessage(msg, 100), 0) << "the second report is dropped";
+}
+
+TEST(EngineCallbacks, DifferTimeBorrowsASecond)
+{
+    timeval a { 10, 200 }, b { 7, 500 }, result {};
+    vk::DifferTime(result, a, b);
+    EXPECT_EQ(result.tv_sec, 2);
+    EXPECT_EQ(result.tv_usec, 999700);
 }
 
 } // namespace
