@@ -165,14 +165,26 @@ WND::ID CMainDvr::ChooseFirstWindow()
     }
     if (writable) {
         Log()->CheckFiles();
-        // The card comes into use here; the rest of the card life cycle runs from the loop.
-        _status.sdcard_on = true;
-        Singleton<FileLoop>::Inst()->Mount();
+        OnSDCard(true);
         return WND::LIVEVIEW;
     }
     if (!internal)
         return chosen(WND::SD_WRITE_ERROR, "check success, write error - WND::SD_WRITE_ERROR");
     return WND::LIVEVIEW;
+}
+
+void CMainDvr::OnSDCard(bool on)
+{
+    _status.sdcard_on = on;
+    if (on) {
+        Singleton<FileLoop>::Inst()->Mount();
+        Log()->Resume();
+        std::printf("[CMainDvr]SD CARD ON\n");
+    } else {
+        Singleton<FileLoop>::Inst()->Unmount();
+        Log()->Pause();
+        std::printf("[CMainDvr]SD CARD OFF\n");
+    }
 }
 
 void CMainDvr::InitDeviceServices()
@@ -331,12 +343,24 @@ void CMainDvr::OnExit(ipc_msg_t&)
 void CMainDvr::OnTimer(ipc_msg_t& msg)
 {
     if (msg.wnd != WND::CMAIN_DVR) {
-        OnDefault(msg);
+        if (msg.wnd == _currentWindow && _currentHandler)
+            _currentHandler->OnMessage(msg);
+        else
+            Log()->Print("[CMainDvr]Ignore Timer - WND:%d, Timer:%d\n", msg.wnd, msg.param1);
         return;
     }
-    if (msg.param1 == TIMER::EXIT) {
+    switch (msg.param1) {
+    case TIMER::CMAIN_DVR_SHOW_MENU:
+        Log()->Print("[CMainDvr]TIMER::CMAIN_DVR_SHOW_MENU\n");
+        if (_currentWindow != WND::DUMMY)
+            UIQueue::Inst()->SendMessage(_currentWindow, WM::CLOSE, WND::LIVEVIEW, 0);
+        break;
+    case TIMER::EXIT:
         std::system("touch /tmp/exit");
         _running = false;
+        break;
+    default:
+        break;
     }
 }
 

@@ -90,6 +90,8 @@ public:
     void BatteryPlusDownSequence() {}
     [[noreturn]] void ExitToShell();
     void SetApMode();
+    // The medium comes into use or leaves it.
+    void OnSDCard(bool on);
 
     void SetSystemTimeFromRtc();
     void RunApMode();

@@ -8,6 +8,7 @@
 #include "dashrec/core/SystemClock.h"
 #include "dashrec/devices/Rtc.h"
 #include "dashrec/dvr/EngineCallbacks.h"
+#include "dashrec/dvr/FileLoop.h"
 #include "dashrec/dvr/CMainDvr.h"
 #include "tests/prefs/ChipFiles.h"
 
@@ -113,8 +114,13 @@ TEST(RunMode, ACardOfAnotherLayoutStartsOnTheForcedFormat)
 TEST(RunMode, AGoodCardStartsOnTheLiveViewWithItsFilesInThePool)
 {
     InsertCard("wqhd fhd 30 30 sd sd mstar");
+    // The launcher mounts the card before it starts the recorder.
+    ASSERT_EQ(Shell("mkdir -p /mnt/extsd && mount /dev/mmcblk1p1 /mnt/extsd/"), 0);
     EXPECT_EQ(RunRecorder(), vk::WND::LIVEVIEW);
     EXPECT_TRUE(Singleton<vk::CMainDvr>::Inst()->IsSdCardOn());
+    vk::FileLoop* loop = Singleton<vk::FileLoop>::Inst();
+    EXPECT_GT(loop->List(vk::FileLoop::NORMAL, vk::FileLoop::FRONT).size(), 10u);
+    EXPECT_GT(loop->List(vk::FileLoop::PARKING, vk::FileLoop::REAR).size(), 10u);
 }
 
 TEST(DeviceHelpers, WiFiStartsTheAccessPointOnceWithThePreferencesConfiguration)
