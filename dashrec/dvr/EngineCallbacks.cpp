@@ -287,7 +287,9 @@ void CallbackMotionDetect(CameraPosition cam, int value)
     UIQueue::Inst()->SendMessage(WND::LIVEVIEW, WM::START_PARKING_RECORD, 0, 0);
 }
 
-void FsadasCallback(int cameraPosition, void* ptrY, void* ptrUV, int width, int height)
+// The frame analysis that fills the warning elements from the picture planes
+// comes with driver assistance; until then the entry only gates and fills the block.
+void FsadasCallback(int, void*, void*, int, int)
 {
     if (!gFsadasStarts || Singleton<CMainDvr>::Inst()->IsParkingMode())
         return;
@@ -306,12 +308,6 @@ void FsadasCallback(int cameraPosition, void* ptrY, void* ptrUV, int width, int 
     gAdasConfig[5] = gAdasConfig[9] = 40;
     gAdasConfig[6] = ldws ? 1 : 0;
     gAdasConfig[10] = fcws ? 1 : 0;
-    // The frame analysis that fills the warning elements comes with driver assistance.
-    (void)cameraPosition;
-    (void)ptrY;
-    (void)ptrUV;
-    (void)width;
-    (void)height;
 }
 
 void StorageCallback(bool) {}

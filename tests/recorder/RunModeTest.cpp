@@ -178,6 +178,7 @@ TEST(DeviceHelpers, UsbEventsSetTheStateAndTellTheWindows)
         EXPECT_EQ(received > 0 ? msg.cmd : 0, c.posted) << c.event;
         EXPECT_TRUE(received <= 0 || msg.wnd == vk::WND::ANY) << c.event;
     }
+    vk::UIQueue::Inst()->Finalize();
 }
 
 TEST(DeviceHelpers, CpuClockLevelsAndBacklight)
@@ -298,6 +299,7 @@ TEST(EngineCallbacks, MotionIsReportedOnceWithinTwentySeconds)
     EXPECT_EQ(msg.wnd, vk::WND::LIVEVIEW);
     EXPECT_EQ(msg.cmd, vk::WM::START_PARKING_RECORD);
     EXPECT_LE(vk::UIQueue::Inst()->RecvMessage(msg, 100), 0) << "the second report is dropped";
+    vk::UIQueue::Inst()->Finalize();
 }
 
 TEST(EngineCallbacks, DifferTimeBorrowsASecond)
