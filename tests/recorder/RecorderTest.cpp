@@ -8,14 +8,18 @@
 #include "dashrec/dvr/CMainDvr.h"
 #include "dashrec/dvr/EngineCallbacks.h"
 #include "dashrec/dvr/FileLoop.h"
+#include "dashrec/dvr/RecContoller.h"
 #include "dashrec/ui/MessageHandler.h"
 #include "dashrec/ui/Resource.h"
 #include "dashrec/ui/UITimer.h"
+#include "tests/ui/UiTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
+#include <iterator>
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
@@ -27,8 +31,9 @@ using vk::Singleton;
 class Window : public vk::MessageHandler {
 public:
     explicit Window(vk::WND::ID id) : MessageHandler(id, 0) {}
-    void OnMessage(ipc_msg_t&) override {}
+    void OnMessage(ipc_msg_t& msg) override { last = msg; }
     void OnInit(ipc_msg_t&) override {}
+    ipc_msg_t last {};
 };
 
 std::string Source()
@@ -41,7 +46,7 @@ int Shell(const std::string& command)
     return std::system(command.c_str());
 }
 
-void SetClock(int year, int month, int day, int hour, int min, int sec)
+void SetClock(int year, int month, int day, int hour, int min, int sec, long usec = 0)
 {
     std::tm tm {};
     tm.tm_year = year - 1900;
@@ -51,7 +56,7 @@ void SetClock(int year, int month, int day, int hour, int min, int sec)
     tm.tm_min = min;
     tm.tm_sec = sec;
     tm.tm_isdst = -1;
-    timeval tv { std::mktime(&tm), 0 };
+    timeval tv { std::mktime(&tm), usec };
     ASSERT_EQ(vk::SystemClock::Set(tv), 0);
 }
 
@@ -64,6 +69,12 @@ bool Hidden(const std::string& path)
         close(fd);
     return !ok || (attributes & vk::FatAttributes::HIDDEN) != 0;
 }
+
+const char SCREENS[] = "<screens>\n"
+                       "<state id=\"1001\" x=\"0\" y=\"0\" w=\"480\" h=\"320\"></state>\n"
+                       "<state id=\"1100\" x=\"0\" y=\"0\" w=\"480\" h=\"320\"></state>\n"
+                       "<state id=\"3000\" x=\"0\" y=\"0\" w=\"480\" h=\"320\"></state>\n"
+                       "</screens>\n";
 
 // One card for the whole binary: cardform is slow enough to do once.
 class Recorder : public ::testing::Test {
@@ -79,16 +90,30 @@ protected:
         Singleton<vk::FileLoop>::Inst()->Init();
         Singleton<vk::FileLoop>::Inst()->Mount();
 
-        ASSERT_EQ(chdir(std::getenv("DASHREC_BINARY_DIR")), 0);
+        // The windows' screens are not built yet: pages of their own for the ids used here.
+        std::ifstream langFile(uitest::BinaryDir() + "/rsc/_lang.ini");
+        std::string lang((std::istreambuf_iterator<char>(langFile)), std::istreambuf_iterator<char>());
+        uitest::UseOwnResources("recorder-" + std::to_string(getpid()), SCREENS, lang);
         Singleton<vk::Resource>::Inst()->Init(480, 320, true);
         vk::UIQueue::Inst()->Init();
         Singleton<vk::UITimer>::Inst()->Init(10);
         vk::CMainDvr* dvr = Singleton<vk::CMainDvr>::Inst();
         dvr->RegisterHandler(vk::WND::LIVEVIEW, std::make_shared<Window>(vk::WND::LIVEVIEW));
         dvr->RegisterHandler(vk::WND::MAINMENU, std::make_shared<Window>(vk::WND::MAINMENU));
+        dvr->RegisterHandler(vk::WND::MESSAGE_BOX, messageBox);
         dvr->SetPage(vk::WND::LIVEVIEW, 0);
     }
+
+    static void TearDownTestSuite()
+    {
+        Singleton<vk::Resource>::Inst()->Finalize();
+        vk::UIQueue::Inst()->Finalize();
+    }
+
+    static std::shared_ptr<Window> messageBox;
 };
+
+std::shared_ptr<Window> Recorder::messageBox = std::make_shared<Window>(vk::WND::MESSAGE_BOX);
 
 TEST_F(Recorder, NamesPairFrontAndRearWithinThreeSecondsAndClaimFiles)
 {
@@ -106,12 +131,42 @@ TEST_F(Recorder, NamesPairFrontAndRearWithinThreeSecondsAndClaimFiles)
         { 0, Front, Normal, "/mnt/extsd/NORMAL/NORM210315-083001F.MP4" },
     };
     for (const auto& c : cases) {
-        SetClock(2021, 3, 15, 8, 30, c.sec);
+        // Half a second in, so that the time the test itself takes changes no whole second.
+        SetClock(2021, 3, 15, 8, 30, c.sec, c.sec == 0 ? 0 : 500000);
         std::string name = vk::CallbackRecordFile(c.cam, c.type);
         EXPECT_EQ(name, c.expected);
         EXPECT_EQ(access(name.c_str(), F_OK), 0) << name << " was not claimed";
         EXPECT_FALSE(Hidden(name)) << name;
     }
+
+    // An event while parking lands among the events, named as one.
+    Singleton<vk::RecContoller>::Inst()->SetLiveviewEnteredParkingMode(true);
+    SetClock(2021, 3, 15, 9, 0, 0);
+    EXPECT_STREQ(vk::CallbackRecordFile(Front, Event), "/mnt/extsd/EVENT/EVEN210315-090000F.MP4");
+    Singleton<vk::RecContoller>::Inst()->SetLiveviewEnteredParkingMode(false);
+
+    // Without files to claim the engine gets the dummy name, and the next claim still works.
+    vk::FileLoop* loop = Singleton<vk::FileLoop>::Inst();
+    loop->Unmount();
+    SetClock(2021, 3, 15, 9, 10, 0);
+    EXPECT_STREQ(vk::CallbackRecordFile(Front, Manual), "duskmoth_open_refuse");
+    loop->Mount();
+    EXPECT_STREQ(vk::CallbackRecordFile(Front, Manual), "/mnt/extsd/MANUAL/MANU210315-091000F.MP4");
+}
+
+TEST_F(Recorder, MessageBoxGetsItsTextAndTheCurrentWindowIsAskedToOpenIt)
+{
+    vk::CMainDvr* dvr = Singleton<vk::CMainDvr>::Inst();
+    dvr->SetMessageBox(42, vk::WND::MAINMENU);
+    EXPECT_EQ(messageBox->last.cmd, vk::WM::SET_MESSAGE);
+    EXPECT_EQ(messageBox->last.param1, 42);
+    ipc_msg_t msg {};
+    do {
+        ASSERT_GT(vk::UIQueue::Inst()->RecvMessage(msg, 200), 0);
+    } while (msg.cmd != vk::WM::CLOSE);
+    EXPECT_EQ(msg.wnd, vk::WND::LIVEVIEW);
+    EXPECT_EQ(msg.param1, vk::WND::MESSAGE_BOX);
+    EXPECT_EQ(msg.param2, vk::WND::MAINMENU);
 }
 
 TEST_F(Recorder, OutsideTheLiveViewTheDummyNameIsHandedOut)
