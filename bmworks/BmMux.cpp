@@ -414,7 +414,12 @@ void BmMux::PauseRecord(RecordType type)
 void BmMux::EndFile(RecordType type)
 {
     mRecordState[type] = Pause;
-    gst_element_call_async(pGstVideosrc[type], send_eos_async, nullptr, nullptr);
+    // Every track ends: the muxer closes the file only once all its inputs
+    // have ended, and the teardown a second later would otherwise cut it off.
+    for (GstElement* appsrc : {pGstVideosrc[type], pGstAudiosrc[type], pGstSubtitlesrc[type]}) {
+        if (appsrc != nullptr)
+            gst_element_call_async(appsrc, send_eos_async, nullptr, nullptr);
+    }
     ReplaceSetNullTimer(type);
 }
 

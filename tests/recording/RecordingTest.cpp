@@ -8,7 +8,11 @@
 
 #include <gst/gst.h>
 
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <unistd.h>
 #include <thread>
 
 namespace {
@@ -90,6 +94,182 @@ TEST(Recording, EventOfBothCamerasIsOneFileStartingBeforeTheTrigger)
         EXPECT_NEAR(FirstSubtitleSecond(files[0]), static_cast<double>(trigger - kPreSec), 1.5);
     }
     Shell("ffmpeg -v error -y -ss 2 -i " + Files::Named(Front, Event)[0] + " -frames:v 1 event_front.png");
+}
+
+TEST(Recording, NormalOfBothCamerasSplitsTogetherBesideManualAndParking)
+{
+    BmWorks* works = Works();
+    Files::Use("/tmp/normal");
+    for (CameraPosition camera : {Front, Rear})
+        works->RunRecord(camera, Normal);
+    Sleep(5);
+    for (RecordType type : {Manual, Parking}) {
+        for (CameraPosition camera : {Front, Rear})
+            works->RunRecord(camera, type);
+        Sleep(15);
+    }
+    Sleep(42);
+    for (CameraPosition camera : {Front, Rear})
+        works->PauseRecord(camera, Normal);
+    ASSERT_TRUE(Idle(Normal));
+    Sleep(1.5);
+
+    std::vector<std::string> front = Files::Named(Front, Normal);
+    std::vector<std::string> rear = Files::Named(Rear, Normal);
+    ASSERT_EQ(front.size(), 2u);
+    ASSERT_EQ(rear.size(), 2u);
+    double firstFront = DurationSec(front[0], "v:0");
+    EXPECT_NEAR(firstFront, 60, 1.0);
+    // The rear file ends at its first key frame after the front's split: within a GOP and the hand-over.
+    EXPECT_NEAR(DurationSec(rear[0], "v:0"), firstFront, 1.5) << "the rear file follows the front's split";
+    for (CameraPosition camera : {Front, Rear}) {
+        for (const std::string& file : Files::Named(camera, Normal))
+            ExpectRecordingFile(file, works->bmMux[camera].GetRecordFileSize());
+        for (RecordType type : {Manual, Parking}) {
+            std::vector<std::string> files = Files::Named(camera, type);
+            ASSERT_EQ(files.size(), 1u);
+            ExpectRecordingFile(files[0], works->bmMux[camera].GetEventRecordFileSize());
+            EXPECT_NEAR(DurationSec(files[0], "v:0"), kEventSec, 1.0);
+        }
+    }
+}
+
+// A pause while the recording still waits for its key frame ends it; a start
+// while the last pipeline is being torn down begins once that is gone.
+TEST(Recording, PauseWhileStartingAndStartWhileEndingAreCarriedOut)
+{
+    BmWorks* works = Works();
+    Files::Use("/tmp/quick");
+    BmMux& mux = works->bmMux[Front];
+    OnEngine([&] {
+        mux.RunRecord(Normal);
+        EXPECT_EQ(mux.mRecordState[Normal], BmMux::RunTry);
+        mux.PauseRecord(Normal);
+    });
+    ASSERT_TRUE(Idle(Normal));
+    Sleep(1.5);
+    EXPECT_EQ(mux.pGstPipeline[Normal], nullptr);
+
+    works->RunRecord(Front, Normal);
+    Sleep(3);
+    OnEngine([&] {
+        mux.PauseRecord(Normal);
+        mux.RunRecord(Normal);
+        EXPECT_FALSE(mux.IsRunRecord(Normal)) << "waits for the teardown";
+    });
+    ASSERT_TRUE(WaitFor([&] { return mux.IsRunRecord(Normal); }, 5000));
+    Sleep(3);
+    works->PauseRecord(Front, Normal);
+    ASSERT_TRUE(Idle(Normal));
+    Sleep(1.5);
+    std::vector<std::string> files = Files::Named(Front, Normal);
+    ASSERT_EQ(files.size(), 3u);
+    for (size_t i = 1; i < files.size(); i++) {
+        ExpectRecordingFile(files[i], mux.GetRecordFileSize());
+        EXPECT_NEAR(DurationSec(files[i], "v:0"), 3, 1.0);
+    }
+}
+
+TEST(Recording, FileErrorsReachTheErrorCallback)
+{
+    BmWorks* works = Works();
+    Files::Use("/tmp/errors");
+    struct Case {
+        RecordType type;
+        const char* name;
+        long long size;
+        BmError expected;
+    } cases[] = {
+        {Manual, "/tmp/no/such/folder/file.mp4", 0, FileOpenFailed},
+        {Event, "", 300000, FileWriteFailed},
+        {Parking, "/tmp/errors/missing.mp4", 0, NewFileCreated},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Files::NameOverride(c.name);
+        Files::SizeOverride(c.size);
+        size_t before = Files::Errors().size();
+        works->RunRecord(Front, c.type);
+        ASSERT_TRUE(WaitFor([&] { return Files::Errors().size() > before; }, 20000));
+        BmErrorReport report = Files::Errors()[before];
+        EXPECT_EQ(report.camera, Front);
+        EXPECT_EQ(report.type, c.type);
+        EXPECT_EQ(report.code, c.expected);
+        EXPECT_FALSE(report.message.empty());
+        works->PauseRecord(Front, c.type);
+        ASSERT_TRUE(Idle(c.type));
+    }
+    Files::NameOverride("");
+    Files::SizeOverride(0);
+}
+
+// The power-down sequence: the kept Event is ended by an emergency split and
+// stays complete; the Normal recordings stop writing at once.
+TEST(Recording, PowerDownKeepsTheEventComplete)
+{
+    BmWorks* works = Works();
+    Files::Use("/tmp/powerdown");
+    for (RecordType type : {Normal, Event}) {
+        for (CameraPosition camera : {Front, Rear})
+            works->RunRecord(camera, type);
+    }
+    Sleep(4);
+    works->SetEmergency();
+    for (CameraPosition camera : {Front, Rear})
+        works->PauseRecord(camera, Normal);
+    works->TrashEmergency(Normal);
+    works->SetAutoStop(true);
+    Sleep(1.5);
+    works->StopEmergency(Event);
+    Sleep(3);
+    for (CameraPosition camera : {Front, Rear}) {
+        std::vector<std::string> files = Files::Named(camera, Event);
+        ASSERT_EQ(files.size(), 1u);
+        SCOPED_TRACE(files[0]);
+        EXPECT_EQ(FileSize(files[0]), works->bmMux[camera].GetEventRecordFileSize());
+        double duration = DurationSec(files[0], "v:0");
+        EXPECT_GT(duration, kPreSec + 4);
+        EXPECT_LT(duration, kEventSec);
+        int frames = std::atoi(Probe(files[0], "-count_frames -select_streams v:0 -show_entries stream=nb_read_frames").c_str());
+        EXPECT_NEAR(frames, duration * 30, 2) << "every frame of the index decodes";
+    }
+}
+
+// Killed in the middle of a recording, the file still plays up to shortly
+// before the kill: robust muxing rewrites its index every 2 s.
+TEST(Recording, KilledRecordingPlaysUpToTheKill)
+{
+    if (const char* child = std::getenv("RECORDING_CHILD")) {
+        BmWorks* works = Works();
+        Files::Use(child);
+        works->RunRecord(Front, Normal);
+        ASSERT_TRUE(WaitFor([] { return !Files::Named(Front, Normal).empty(); }, 20000));
+        printf("RECORDING\n");
+        fflush(stdout);
+        Sleep(600);
+        return;
+    }
+    std::string command = "exec /proc/" + std::to_string(getpid()) +
+                          "/exe --gtest_filter=Recording.KilledRecordingPlaysUpToTheKill";
+    setenv("RECORDING_CHILD", "/tmp/killed", 1);
+    FILE* child = popen((command + " & echo $!; wait").c_str(), "r");
+    unsetenv("RECORDING_CHILD");
+    ASSERT_NE(child, nullptr);
+    int pid = 0;
+    ASSERT_EQ(fscanf(child, "%d", &pid), 1);
+    char line[4096];
+    while (fgets(line, sizeof(line), child) != nullptr && strncmp(line, "RECORDING", 9) != 0) {
+    }
+    Sleep(9);
+    kill(pid, SIGKILL);
+    pclose(child);
+    std::string file = "/tmp/killed/Front_Normal_0.mp4";
+    double duration = DurationSec(file, "v:0");
+    // Lost: what came after the last index rewrite (2 s) and the GOP (1 s)
+    // that splitmuxsink holds back until it knows where the next one starts.
+    EXPECT_GE(duration, 9 - 2 - 1 - 0.5);
+    EXPECT_LE(duration, 9 + 1.5);
+    EXPECT_EQ(FileSize(file), 26LL * 1048576) << "the front camera's 720p30 file";
 }
 
 } // namespace
