@@ -62,6 +62,56 @@ void ExpectRecordingFile(const std::string& path, long long size)
     EXPECT_NEAR(StartSec(path, "a:0"), StartSec(path, "v:0"), 0.2);
 }
 
+TEST(RecordingText, LaunchTextsAndFileSizes)
+{
+    BmMux mux;
+    mux.mVideo.mCameraPosition = Front;
+    mux.mVideo.mFormat = VideoFormat{1920, 1080, 300, H265};
+    mux.mVideo.mDynamicFps = F30;
+    EXPECT_EQ(mux.GetRecordFileSize(), 51 * 1048576);
+    std::string normal = mux.MakeLaunchString(Normal);
+    EXPECT_EQ(normal,
+              " appsrc name=bmvideosrc_normal ! h265parse name=parse_normal ! splitmuxsink name=bmmuxbin_normal "
+              "location=Normal_Front max-size-time=60000000000 max-size-bytes=" +
+                  std::to_string(51 * 1048576 - BmMux::kFileSizeMargin) +
+                  " max-files=10 use-robust-muxing=true muxer=\"qtmux name=qtmux_Normal_Front "
+                  "max-raw-audio-drift=500000000 presentation-time=false reserved-max-duration=120000000000 "
+                  "reserved-bytes-per-sec=1024 reserved-moov-update-period=2000000000\" sink=\"filesink "
+                  "name=filesink_Normal_Front blocksize=0 buffer-mode=0 buffer-size=131072  append=false\" "
+                  "appsrc name=bmaudiosrc_normal ! rawaudioparse use-sink-caps=false format=pcm pcm-format=s16le "
+                  "sample-rate=8000 num-channels=1 ! bmmuxbin_normal.audio_0 appsrc name=bmsubtitlesrc_normal ! "
+                  "subparse video-fps=300/10 subtitle-encoding=ISO-8859-15 ! text/x-raw,format=utf8 ! "
+                  "bmmuxbin_normal.subtitle_0");
+    EXPECT_NE(mux.MakeLaunchString(Parking).find("buffer-size=131072 append=false\"appsrc name=bmaudiosrc_parking"),
+              std::string::npos);
+    EXPECT_NE(mux.MakeLaunchString(Manual).find("h265parse name=parse_event ! splitmuxsink name=bmmuxbin_manual"),
+              std::string::npos);
+    EXPECT_EQ(mux.MakeCapsString(), "video/x-h265, stream-format=(string)byte-stream, alignment=(string)nal,         "
+                                    "width=1920, height=1080, framerate=300/10");
+
+    struct Size {
+        CameraPosition camera;
+        int height;
+        DynamicFps fps;
+        int eventSec;
+        int normalMib;
+        int eventMib;
+    } sizes[] = {
+        {Front, 1440, F30, 20, 78, 30}, {Front, 1080, F25, 60, 47, 47}, {Front, 720, F6, 20, 11, 7},
+        {Rear, 1080, F27, 20, 47, 19},  {Rear, 720, F16, 20, 26, 12},
+    };
+    for (const Size& z : sizes) {
+        mux.mVideo.mCameraPosition = z.camera;
+        mux.mVideo.mFormat.height = z.height;
+        mux.mVideo.mDynamicFps = z.fps;
+        mux.mEventRecordTime = z.eventSec;
+        EXPECT_EQ(mux.GetRecordFileSize(), z.normalMib * 1048576) << z.height << "p" << z.fps;
+        EXPECT_EQ(mux.GetEventRecordFileSize(), z.eventMib * 1048576) << z.height << "p" << z.fps;
+    }
+    mux.mVideo.mCameraPosition = Rear;
+    EXPECT_NE(mux.MakeLaunchString(Normal).find("location=Normal_Rear max-size-time=65000000000"), std::string::npos);
+}
+
 TEST(Recording, FileSinkIsTheDevicesOwn)
 {
     Works();
@@ -201,6 +251,18 @@ TEST(Recording, FileErrorsReachTheErrorCallback)
     }
     Files::NameOverride("");
     Files::SizeOverride(0);
+
+    // Without a file-name callback nothing is written, not into the working folder.
+    BmMux& mux = works->bmMux[Front];
+    char* name = nullptr;
+    OnEngine([&] {
+        BmMux::FilenameFunction callback = mux.FilenameCallback;
+        mux.FilenameCallback = nullptr;
+        name = mux.NewFilename(Manual, 0);
+        mux.FilenameCallback = callback;
+    });
+    EXPECT_STREQ(name, "/dev/null");
+    g_free(name);
 }
 
 // The power-down sequence: the kept Event is ended by an emergency split and
