@@ -285,6 +285,8 @@ TEST(Recording, PowerDownKeepsTheEventComplete)
     works->StopEmergency(Event);
     Sleep(3);
     for (CameraPosition camera : {Front, Rear}) {
+        for (const std::string& file : Files::Named(camera, Normal))
+            EXPECT_EQ(FileSize(file), works->bmMux[camera].GetRecordFileSize()) << file;
         std::vector<std::string> files = Files::Named(camera, Event);
         ASSERT_EQ(files.size(), 1u);
         SCOPED_TRACE(files[0]);
