@@ -1,5 +1,7 @@
 #include "RecordRun.h"
 
+#include "bmworks/BmAudio.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,6 +66,11 @@ BmWorks* RecordingEngine(int eventSec, int preSec)
         });
         for (BmMux& mux : w->bmMux)
             WaitFor([&] { return mux.mVideo.mVideoBuffer.GetTotalTimeSec() > preSec + 1; }, 180000);
+        // The audio capture starts on its own time: an event reaches back into it too.
+        WaitFor([&] {
+            auto span = BmAudio::Inst()->mAudioBuffer.mAudioBufferList.Span();
+            return span.second - span.first > static_cast<uint64_t>(preSec + 1) * 1000000;
+        }, 60000);
         return w;
     }();
     return works;
