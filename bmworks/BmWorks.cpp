@@ -1,0 +1,363 @@
+#include "bmworks/bmworks.h"
+
+#include "bmworks/BmDebug.h"
+#include "bmworks/BmLog.h"
+#include "mpp_comm/mpp_comm_sys.h"
+#include "mpp_comm/soc_vdec.h"
+
+GST_DEBUG_CATEGORY(bmworks_debug);
+
+const char* const BmWorks::CameraPositionName[MaxCam] = {"Front", "Rear"};
+const char* const BmWorks::RecordTypeName[MaxRec] = {"Normal", "Event", "Manual", "Parking"};
+
+namespace {
+
+struct SizeRow {
+    VideoSize size;
+    int width;
+    int height;
+};
+
+const SizeRow kSizes[] = {
+    {UHD, 3840, 2160}, {WQHD, 2560, 1440}, {SHD, 2304, 1296}, {FHD, 1920, 1080}, {HD, 1280, 720},
+};
+
+// Frames per ten seconds; 25, 27 and 29 are a little above the nominal rate.
+struct Fps10Row {
+    DynamicFps fps;
+    int fps10;
+};
+
+const Fps10Row kFps10[] = {
+    {F7, 70}, {F16, 160}, {F22, 220}, {F25, 251}, {F27, 275}, {F29, 299}, {F30, 300}, {F60, 600},
+};
+
+// Display channel of each camera per layout; channel 0 is the main picture.
+struct LayoutRow {
+    VideoOutConfig config;
+    int frontChannel;
+    int rearChannel;
+};
+
+const LayoutRow kLayouts[] = {
+    {VocFront, 0, 1},
+    {VocRear, 1, 0},
+    {VocFrontRear, 0, 1},
+    {VocRearFront, 1, 0},
+};
+
+gpointer gBmWorksTask(gpointer data)
+{
+    auto* works = static_cast<BmWorks*>(data);
+    works->pGstLoop = g_main_loop_new(nullptr, FALSE);
+    g_main_loop_run(works->pGstLoop);
+    return nullptr;
+}
+
+// Runs fn once on the engine thread, after everything posted before it.
+void Post(GSourceFunc fn, gpointer data)
+{
+    g_idle_add(fn, data);
+}
+
+gboolean gChangeEncoderFps(gpointer data)
+{
+    auto* video = static_cast<BmVideo*>(data);
+    video->ChangeEncoderFps(video->mDynamicFps);
+    return G_SOURCE_REMOVE;
+}
+
+gboolean gRunMotionDetect(gpointer data)
+{
+    for (BmMux& mux : static_cast<BmWorks*>(data)->bmMux) {
+        if (!mux.mVideo.IsRunMotionDetect())
+            mux.mVideo.RunMotionDetect();
+        if (!mux.mVideo.IsRunVideoEnc())
+            mux.mVideo.RunVideoEnc();
+    }
+    return G_SOURCE_REMOVE;
+}
+
+gboolean gPauseMotionDetect(gpointer data)
+{
+    for (BmMux& mux : static_cast<BmWorks*>(data)->bmMux) {
+        if (mux.mVideo.IsRunMotionDetect())
+            mux.mVideo.PauseMotionDetect();
+    }
+    return G_SOURCE_REMOVE;
+}
+
+gboolean gSetVideoOutConfig(gpointer data)
+{
+    auto* works = static_cast<BmWorks*>(data);
+    for (const LayoutRow& row : kLayouts) {
+        if (row.config == works->mVocConfig) {
+            works->bmMux[Front].mVideo.mVideoOutChannelId = row.frontChannel;
+            works->bmMux[Rear].mVideo.mVideoOutChannelId = row.rearChannel;
+        }
+    }
+    return G_SOURCE_REMOVE;
+}
+
+gboolean gRunFsadas(gpointer data)
+{
+    static_cast<BmVideo*>(data)->RunFsadas();
+    return G_SOURCE_REMOVE;
+}
+
+gboolean gPauseFsadas(gpointer data)
+{
+    static_cast<BmVideo*>(data)->PauseFsadas();
+    return G_SOURCE_REMOVE;
+}
+
+gboolean gResetIsp(gpointer data)
+{
+    static_cast<BmVideo*>(data)->ResetIsp();
+    return G_SOURCE_REMOVE;
+}
+
+gboolean gStartRtspLive(gpointer data)
+{
+    static_cast<BmMux*>(data)->StartRtspLive();
+    return G_SOURCE_REMOVE;
+}
+
+gboolean gStopRtspLive(gpointer data)
+{
+    static_cast<BmMux*>(data)->StopRtspLive();
+    return G_SOURCE_REMOVE;
+}
+
+} // namespace
+
+void BmWorks::StartRtspLive(CameraPosition camera)
+{
+    Post(gStartRtspLive, &bmMux[camera]);
+}
+
+void BmWorks::StopRtspLive(CameraPosition camera)
+{
+    Post(gStopRtspLive, &bmMux[camera]);
+}
+
+BmWorks* BmWorks::Inst()
+{
+    static BmWorks* works = new BmWorks(); // kept for the program's life
+    return works;
+}
+
+int BmWorks::Init(void (*unused)(bool))
+{
+    (void)unused;
+    gVideoDecoderScaleDown = 1;
+    mpp_comm_sys_init();
+    gst_init(nullptr, nullptr);
+    if (bmworks_debug == nullptr)
+        GST_DEBUG_CATEGORY_INIT(bmworks_debug, "BmWorksDebug", 0, "media engine");
+    BmClock::Inst();
+    bmMux[Front].Init(&bmMux[Rear]);
+    bmMux[Rear].Init(nullptr);
+    pGThread = g_thread_new("gBmWorksTask", gBmWorksTask, this);
+    g_usleep(10000);
+    return 0;
+}
+
+void BmWorks::SetCongigBeforeStart(CameraPosition camera, VideoSize size)
+{
+    bmMux[camera].SetConfigBeforeStart(camera, GetWidth(size), GetHeight(size),
+                                       GetFps10(bmMux[camera].mVideo.mDynamicFps), H265);
+}
+
+void BmWorks::SetFsadasCallback(CameraPosition camera, void (*callback)(int, void*, void*, int, int))
+{
+    (void)camera;
+    FrontVideo().FsadasCallback = callback;
+}
+
+void BmWorks::SetFileWriteMode()
+{
+    for (BmMux& mux : bmMux)
+        mux.mFileOpenWriteMode = true;
+}
+
+void BmWorks::SetEventTimeSec(int recordSec, int preSec)
+{
+    for (BmMux& mux : bmMux) {
+        mux.mEventRecordTime = recordSec;
+        mux.mEventPreTimeUsec = static_cast<uint64_t>(static_cast<int64_t>(preSec) * 1000000);
+    }
+}
+
+void BmWorks::SetCameraFps(CameraPosition camera, DynamicFps fps, const char* name)
+{
+    BmVideo& video = bmMux[camera].mVideo;
+    video.mDynamicFps = fps;
+    if (video.IsRunVideoEnc())
+        Post(gChangeEncoderFps, &video);
+    BmPrintRule('=', 54);
+    printf("            BmWorks::%s(%d)\n", name, fps);
+    BmPrintRule('=', 54);
+}
+
+void BmWorks::SetFps(DynamicFps fps)
+{
+    SetCameraFps(Front, fps, "SetFps");
+}
+
+void BmWorks::SetFpsRear(DynamicFps fps)
+{
+    SetCameraFps(Rear, fps, "SetFpsRear");
+}
+
+DynamicFps BmWorks::GetFps() const
+{
+    return bmMux[Front].mVideo.mDynamicFps;
+}
+
+DynamicFps BmWorks::GetFpsRear() const
+{
+    return bmMux[Rear].mVideo.mDynamicFps;
+}
+
+void BmWorks::SetMirrorRear(bool mirror)
+{
+    BmVideo& rear = bmMux[Rear].mVideo;
+    rear.mMirror = mirror;
+    rear.SetMirror(mirror);
+}
+
+int BmWorks::Start(CameraPosition camera)
+{
+    if (bmMux[camera].Start() != 0) {
+        BmPrintRule('=', 63);
+        printf("        BmWorks::Start() error. bmMux[%d].Start()\n", camera);
+        BmPrintRule('=', 63);
+        return -1;
+    }
+    return 0;
+}
+
+void BmWorks::RunMotionDetect()
+{
+    Post(gRunMotionDetect, this);
+}
+
+void BmWorks::PauseMotionDetect()
+{
+    Post(gPauseMotionDetect, this);
+}
+
+void BmWorks::SetVideoOutConfig(VideoOutConfig config)
+{
+    mVocConfig = config;
+    Post(gSetVideoOutConfig, this);
+}
+
+void BmWorks::RunFsadas()
+{
+    Post(gRunFsadas, &FrontVideo());
+}
+
+void BmWorks::PauseFsadas()
+{
+    Post(gPauseFsadas, &FrontVideo());
+}
+
+void BmWorks::ResetIsp()
+{
+    Post(gResetIsp, &FrontVideo());
+}
+
+int BmWorks::CheckCameraRunning(CameraPosition camera)
+{
+    BmMux& mux = bmMux[camera];
+    if (!mux.IsRunRecord() || !mux.mVideo.IsRunVideoEnc())
+        return 1;
+    uint64_t now = BmClock::Inst()->Sec();
+    if (now - mux.mVideo.mLastVITimeSec <= 5)
+        return 1;
+    mux.mVideo.mLastVITimeSec = now;
+    return 0;
+}
+
+bool BmWorks::IsRunRecord(RecordType type) const
+{
+    return bmMux[Front].IsRunRecord(type) || bmMux[Rear].IsRunRecord(type);
+}
+
+void BmWorks::RunDsmVideo()
+{
+    bmMux[Rear].mVideo.RunDsm();
+}
+
+void BmWorks::PauseDsmVideo()
+{
+    bmMux[Rear].mVideo.PauseDsm();
+}
+
+void BmWorks::SetAutoStop(bool keepEventOrParking)
+{
+    if (keepEventOrParking)
+        mAutoSplitCommand = 2;
+    mAutoSplit = true;
+}
+
+int BmWorks::GetWidth(VideoSize size)
+{
+    for (const SizeRow& row : kSizes) {
+        if (row.size == size)
+            return row.width;
+    }
+    return 1920;
+}
+
+int BmWorks::GetHeight(VideoSize size)
+{
+    for (const SizeRow& row : kSizes) {
+        if (row.size == size)
+            return row.height;
+    }
+    return 1080;
+}
+
+VideoSize BmWorks::GetVideoSize(int height)
+{
+    for (const SizeRow& row : kSizes) {
+        if (row.height == height)
+            return row.size;
+    }
+    return WQHD;
+}
+
+int BmWorks::GetFps10(DynamicFps fps)
+{
+    for (const Fps10Row& row : kFps10) {
+        if (row.fps == fps)
+            return row.fps10;
+    }
+    return 300;
+}
+
+int BmWorks::SetPltmWDR(int value) { return FrontVideo().SetPltmWDR(value); }
+int BmWorks::SetSaturation(int value) { return FrontVideo().SetSaturation(value); }
+int BmWorks::SetSharpness(int value) { return FrontVideo().SetSharpness(value); }
+int BmWorks::SetBrightness(int value) { return FrontVideo().SetBrightness(value); }
+int BmWorks::SetExposureBias(int value) { return FrontVideo().SetExposureBias(value); }
+int BmWorks::SetExposure(int value) { return FrontVideo().SetExposure(value); }
+int BmWorks::SetColorTemp(int value) { return FrontVideo().SetColorTemp(value); }
+int BmWorks::SetRGain(int value) { return FrontVideo().SetRGain(value); }
+int BmWorks::SetBGain(int value) { return FrontVideo().SetBGain(value); }
+int BmWorks::SetGrGain(int value) { return FrontVideo().SetGrGain(value); }
+int BmWorks::SetGbGain(int value) { return FrontVideo().SetGbGain(value); }
+int BmWorks::GetPltmWDR() { return FrontVideo().GetPltmWDR(); }
+int BmWorks::GetSaturation() { return FrontVideo().GetSaturation(); }
+int BmWorks::GetSharpness() { return FrontVideo().GetSharpness(); }
+int BmWorks::GetBrightness() { return FrontVideo().GetBrightness(); }
+int BmWorks::GetExposureBias() { return FrontVideo().GetExposureBias(); }
+int BmWorks::GetExposure() { return FrontVideo().GetExposure(); }
+int BmWorks::GetColorTemp() { return FrontVideo().GetColorTemp(); }
+int BmWorks::GetRGain() { return FrontVideo().GetRGain(); }
+int BmWorks::GetBGain() { return FrontVideo().GetBGain(); }
+int BmWorks::GetGrGain() { return FrontVideo().GetGrGain(); }
+int BmWorks::GetGbGain() { return FrontVideo().GetGbGain(); }

@@ -1,0 +1,93 @@
+#include "EngineRun.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <future>
+#include <thread>
+
+BmWorks* Engine()
+{
+    static BmWorks* works = [] {
+        BmWorks* w = BmWorks::Inst();
+        w->Init(nullptr);
+        return w;
+    }();
+    return works;
+}
+
+void OnEngine(const std::function<void()>& f)
+{
+    struct Call {
+        const std::function<void()>& f;
+        std::promise<void> done;
+    } call{f, {}};
+    std::future<void> finished = call.done.get_future();
+    g_idle_add(
+        [](gpointer data) -> gboolean {
+            auto* c = static_cast<Call*>(data);
+            c->f();
+            c->done.set_value();
+            return G_SOURCE_REMOVE;
+        },
+        &call);
+    finished.wait();
+}
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+std::vector<BufferedUnit> Units(const BmVideoBuffer& buffer, uint64_t after)
+{
+    std::vector<BufferedUnit> units;
+    uint64_t position = after;
+    Nal nal;
+    while (buffer.GetOld(position, nal) == 0)
+        units.push_back(BufferedUnit{nal, position});
+    return units;
+}
+
+std::string WriteRawStream(const std::vector<BufferedUnit>& units, const std::string& name)
+{
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    bool started = false;
+    for (const BufferedUnit& u : units) {
+        started = started || u.nal.keyFrame == 1;
+        if (started)
+            out.write(u.nal.buffer, u.nal.length);
+    }
+    return name;
+}
+
+std::string Shell(const std::string& command)
+{
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return output;
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof(chunk), pipe)) > 0)
+        output.append(chunk, n);
+    pclose(pipe);
+    return output;
+}
+
+double Bitrate(const std::vector<BufferedUnit>& units)
+{
+    if (units.size() < 2)
+        return 0;
+    double bytes = 0;
+    for (size_t i = 1; i < units.size(); i++)
+        bytes += units[i].nal.length;
+    double seconds = (units.back().nal.pts - units.front().nal.pts) / 1e6;
+    return bytes * 8 / seconds;
+}
