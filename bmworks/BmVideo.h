@@ -7,6 +7,7 @@
 // into the two pre-record buffers, from which recordings and live streams read.
 
 #include "bmworks/BmDma.h"
+#include "bmworks/BmMod.h"
 #include "bmworks/BmTypes.h"
 #include "bmworks/BmVideoBuffer.h"
 #include "mpp_comm/mpp_comm_venc.h"
@@ -148,6 +149,7 @@ public:
     uint64_t mPtsVo = 0;
     uint64_t mPtsEnc = 0;
     GTimer* pGTimerPts = nullptr;
+    BmMod mBmMod;
     DynamicFps mDynamicFps = F30;
     int32_t mEncodingFrameCount = 0;
     BmFrameTable mEncodingFrameTable = {nullptr, 0};

@@ -2,6 +2,7 @@
 
 #include "bmworks/BmDebug.h"
 #include "bmworks/BmLog.h"
+#include "bmworks/BmOverlay.h"
 #include "mpp_comm/mpp_comm_sys.h"
 #include "mpp_comm/soc_vdec.h"
 
@@ -117,6 +118,16 @@ gboolean gSetVideoOutConfig(gpointer data)
     return G_SOURCE_REMOVE;
 }
 
+// The detector is made on the engine thread, where its analysis steps run.
+gboolean gStartMotionDetector(gpointer data)
+{
+    for (BmMux& mux : BmWorks::Inst()->bmMux) {
+        mux.mVideo.mBmMod.mSensitivity = GPOINTER_TO_INT(data);
+        mux.mVideo.mBmMod.Start();
+    }
+    return G_SOURCE_REMOVE;
+}
+
 gboolean gRunVideoOut(gpointer data)
 {
     static_cast<BmVideo*>(data)->RunVideoOut();
@@ -186,6 +197,7 @@ int BmWorks::Init(void (*unused)(bool))
     if (bmworks_debug == nullptr)
         GST_DEBUG_CATEGORY_INIT(bmworks_debug, "BmWorksDebug", 0, "media engine");
     BmClock::Inst();
+    BmOverlay::Inst();
     bmMux[Front].Init(&bmMux[Rear]);
     bmMux[Rear].Init(nullptr);
     pGThread = g_thread_new("gBmWorksTask", gBmWorksTask, this);
@@ -265,7 +277,13 @@ int BmWorks::Start(CameraPosition camera)
         BmPrintRule('=', 63);
         return -1;
     }
+    BmOverlay::Inst()->Start();
     return 0;
+}
+
+void BmWorks::SetOverlayText(std::string text)
+{
+    BmOverlay::Inst()->SetText(std::move(text));
 }
 
 int BmWorks::RunVideoOut(CameraPosition camera)
@@ -282,6 +300,17 @@ int BmWorks::PauseVideoOut(CameraPosition camera)
            CameraPositionName[camera]);
     Post(gPauseVideoOut, &bmMux[camera].mVideo);
     return 0;
+}
+
+void BmWorks::SetMotionDetectCallback(void (*callback)(CameraPosition, int))
+{
+    for (BmMux& mux : bmMux)
+        mux.mVideo.mBmMod.SetCallback(callback);
+}
+
+void BmWorks::SetModSensivity(int sensitivity)
+{
+    Post(gStartMotionDetector, GINT_TO_POINTER(sensitivity));
 }
 
 void BmWorks::RunMotionDetect()
