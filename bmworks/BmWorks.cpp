@@ -371,6 +371,21 @@ void BmWorks::PauseDsmVideo()
     bmMux[Rear].mVideo.PauseDsm();
 }
 
+void BmWorks::CopyDsmVideo(char* out)
+{
+    bmMux[Rear].mVideo.CopyDsmBuff(out);
+}
+
+char* BmWorks::GetDsmBuffer()
+{
+    return bmMux[Rear].mVideo.pDsmBuff;
+}
+
+int BmWorks::GetDsmBufferCounter()
+{
+    return bmMux[Rear].mVideo.mDsmBufferCounter;
+}
+
 void BmWorks::SetAutoStop(bool keepEventOrParking)
 {
     if (keepEventOrParking)

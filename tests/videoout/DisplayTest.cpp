@@ -6,11 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -182,6 +184,23 @@ TEST_F(Display, AssistanceGetsEverySecondFrameAndDropsWhileBusy)
     EXPECT_LE(slow, 9);
     EXPECT_GE(seenAfter - seenBefore, 50) << "the display task never waits for the analysis";
     EXPECT_EQ(sBadCalls, 0);
+}
+
+// Every third rear frame is copied for a reader of the copy buffer.
+TEST_F(Display, RearFramesAreCopiedForTheReader)
+{
+    BmWorks* works = BmWorks::Inst();
+    works->RunVideoOut(Rear);
+    works->RunDsmVideo();
+    ASSERT_TRUE(WaitFor([works] { return works->GetDsmBufferCounter() >= 5; }, 5000));
+    works->PauseDsmVideo();
+    BmVideo& rear = works->bmMux[Rear].mVideo;
+    EXPECT_EQ(rear.mDsmFrameWidth, 640);
+    EXPECT_EQ(rear.mDsmFrameHeight, 360);
+    ASSERT_NE(works->GetDsmBuffer(), nullptr);
+    std::vector<char> luma(640 * 360);
+    works->CopyDsmVideo(luma.data());
+    EXPECT_GT(std::count_if(luma.begin(), luma.end(), [](char c) { return c != 0; }), 640 * 300) << "a picture";
 }
 
 } // namespace
