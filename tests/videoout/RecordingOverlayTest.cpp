@@ -2,6 +2,7 @@
 
 #include "bmworks/BmOverlay.h"
 #include "dashrec/core/SystemClock.h"
+#include "host/soc/Vo.h"
 #include "tests/bmworks/EngineRun.h"
 
 #include <gtest/gtest.h>
@@ -85,4 +86,62 @@ TEST(RecordingOverlay, ClockReadsTheTimeOnlyInsideItsRegion)
     EXPECT_LT(stray, 50);
 }
 
+// Mean luma over a rectangle of a width-wide grey picture.
+double Mean(const std::string& luma, int width, int top, int left, int height, int w)
+{
+    double sum = 0;
+    for (int y = top; y < top + height; y++) {
+        for (int x = left; x < left + w; x++)
+            sum += static_cast<uint8_t>(luma[static_cast<size_t>(y) * width + x]);
+    }
+    return sum / (height * w);
+}
+
+// The rear camera's mirror view is for the driver: the LCD shows it swapped
+// left and right, the recording as the camera sees it. The caption's dark
+// box marks the side.
+TEST(RecordingOverlay, RearMirrorShowsOnTheLcdOnly)
+{
+    unsetenv("DASHREC_SOC_VENC");
+    BmWorks* works = Engine();
+    works->SetMirrorRear(true);
+    works->SetCongigBeforeStart(Front, HD);
+    works->SetCongigBeforeStart(Rear, HD);
+    ASSERT_EQ(works->Start(Front), 0) << "the front camera owns the display";
+    ASSERT_EQ(works->Start(Rear), 0);
+    BmVideo& video = works->bmMux[Rear].mVideo;
+    uint64_t after = 0;
+    OnEngine([&] {
+        video.RunVideoEnc();
+        after = BmClock::Inst()->Usec();
+    });
+    works->SetVideoOutConfig(VocRear);
+    BmVideo::SetVisible(true);
+    ASSERT_TRUE(WaitFor([&] { return Units(video.mVideoBuffer, after).size() >= 10; }, 60000));
+    OnEngine([&] { video.PauseVideoEnc(); });
+    std::string stream = WriteRawStream(Units(video.mVideoBuffer, after), "/tmp/rear.hevc");
+    std::string luma = Shell("ffmpeg -v error -i " + stream + " -frames:v 1 -f rawvideo -pix_fmt gray -");
+    ASSERT_EQ(luma.size(), 1280u * 720u);
+    EXPECT_LT(Mean(luma, 1280, 15, 15, 25, 100), 100) << "caption at the left of the recording";
+    EXPECT_GT(Mean(luma, 1280, 15, 1165, 25, 100), 150);
+
+    const char* dir = std::getenv("DASHREC_BINARY_DIR");
+    soc::VoSaveLcdPng((std::string(dir != nullptr ? dir : ".") + "/lcd_rear_mirror.png").c_str());
+    soc::LcdPicture lcd = soc::VoComposeLcd();
+    ASSERT_EQ(lcd.width, 320);
+    // Upright row r, column c at panel column (319 - r), row c; the upright
+    // caption rows 6-18 sit at panel columns 301-313.
+    auto mean = [&lcd](int firstRow, int lastRow) {
+        double sum = 0;
+        for (int row = firstRow; row < lastRow; row++) {
+            for (int col = 301; col < 313; col++)
+                sum += (lcd.argb[static_cast<size_t>(row) * 320 + col] >> 8) & 0xFF;
+        }
+        return sum / ((lastRow - firstRow) * 12);
+    };
+    EXPECT_LT(mean(400, 470), 100) << "caption at the right of the LCD";
+    EXPECT_GT(mean(10, 80), 150);
+}
+
 } // namespace
+
