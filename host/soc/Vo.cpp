@@ -172,21 +172,52 @@ LcdPicture VoComposeLcd()
 
 // The panel's row r, column c holds the upright picture's column r, row
 // (panel width - 1 - c).
-bool VoSaveLcdPng(const char* path)
+std::vector<uint32_t> Upright(const LcdPicture& lcd, int& w, int& h)
 {
-    LcdPicture lcd = VoComposeLcd();
-    if (lcd.argb.empty())
-        return false;
-    if (!lcd.turned)
-        return WritePng(path, lcd.argb, lcd.width, lcd.height);
-    int w = lcd.height;
-    int h = lcd.width;
+    if (!lcd.turned) {
+        w = lcd.width;
+        h = lcd.height;
+        return lcd.argb;
+    }
+    w = lcd.height;
+    h = lcd.width;
     std::vector<uint32_t> upright(lcd.argb.size());
     for (int r = 0; r < h; r++) {
         for (int c = 0; c < w; c++)
             upright[static_cast<size_t>(r) * w + c] = lcd.argb[static_cast<size_t>(c) * lcd.width + (h - 1 - r)];
     }
-    return WritePng(path, upright, w, h);
+    return upright;
+}
+
+bool VoSaveLcdPng(const char* path)
+{
+    return VoSaveScreenPng(path, nullptr);
+}
+
+bool VoSaveScreenPng(const char* path, const SDL_Surface* ui)
+{
+    LcdPicture lcd = VoComposeLcd();
+    if (lcd.argb.empty())
+        return false;
+    int w = 0;
+    int h = 0;
+    std::vector<uint32_t> picture = Upright(lcd, w, h);
+    if (ui != nullptr && ui->format->BytesPerPixel == 4) {
+        const SDL_PixelFormat* f = ui->format;
+        for (int r = 0; r < std::min(h, ui->h); r++) {
+            const auto* row = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(ui->pixels) + r * ui->pitch);
+            for (int c = 0; c < std::min(w, ui->w); c++) {
+                Uint32 px = row[c];
+                bool clear = f->Amask != 0 ? (px & f->Amask) == 0 : px == 0;
+                if (clear)
+                    continue;
+                Uint8 red, green, blue;
+                SDL_GetRGB(px, const_cast<SDL_PixelFormat*>(f), &red, &green, &blue);
+                picture[static_cast<size_t>(r) * w + c] = 0xFF000000u | red << 16 | green << 8 | blue;
+            }
+        }
+    }
+    return WritePng(path, picture, w, h);
 }
 
 } // namespace soc
