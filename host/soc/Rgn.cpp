@@ -32,8 +32,17 @@ struct Region {
     std::vector<Attachment> attachments;
 };
 
-std::mutex gMutex;
-std::map<RGN_HANDLE, Region> gRegions;
+// Kept for the program's life: encoders may still blend while it ends.
+struct RgnState {
+    std::mutex mutex;
+    std::map<RGN_HANDLE, Region> regions;
+};
+
+RgnState& State()
+{
+    static RgnState* state = new RgnState();
+    return *state;
+}
 
 bool SameChannel(const MPP_CHN_S& a, const MPP_CHN_S& b)
 {
@@ -77,8 +86,8 @@ void RgnBlendIntoFrame(int chn, uint8_t* nv21, int width, int height)
 {
     const MPP_CHN_S encoder = {MOD_ID_VENC, 0, chn};
     uint8_t* vu = nv21 + static_cast<size_t>(width) * height;
-    std::lock_guard<std::mutex> lock(gMutex);
-    for (const auto& entry : gRegions) {
+    std::lock_guard<std::mutex> lock(State().mutex);
+    for (const auto& entry : State().regions) {
         for (const Attachment& a : entry.second.attachments) {
             if (SameChannel(a.chn, encoder) && a.attr.bShow)
                 Blend(entry.second, a.attr.mOverlayChn, nv21, vu, width, height);
@@ -97,10 +106,10 @@ int SOC_MPI_RGN_Create(RGN_HANDLE handle, const RGN_ATTR_S* pAttr)
     const SIZE_S& size = pAttr->mOverlay.mSize;
     if (pAttr->mOverlay.mPixelFmt != MM_PIXEL_FORMAT_RGB_8888 || size.Width == 0 || size.Height == 0)
         return RgnError(soc::Reason::IllegalParam);
-    std::lock_guard<std::mutex> lock(gMutex);
-    if (gRegions.count(handle) != 0)
+    std::lock_guard<std::mutex> lock(State().mutex);
+    if (State().regions.count(handle) != 0)
         return RgnError(soc::Reason::Exists);
-    Region& r = gRegions[handle];
+    Region& r = State().regions[handle];
     r.width = size.Width;
     r.height = size.Height;
     r.pixels.assign(static_cast<size_t>(size.Width) * size.Height, 0);
@@ -109,17 +118,17 @@ int SOC_MPI_RGN_Create(RGN_HANDLE handle, const RGN_ATTR_S* pAttr)
 
 int SOC_MPI_RGN_Destroy(RGN_HANDLE handle)
 {
-    std::lock_guard<std::mutex> lock(gMutex);
-    return gRegions.erase(handle) == 1 ? 0 : RgnError(soc::Reason::Unexist);
+    std::lock_guard<std::mutex> lock(State().mutex);
+    return State().regions.erase(handle) == 1 ? 0 : RgnError(soc::Reason::Unexist);
 }
 
 int SOC_MPI_RGN_AttachToChn(RGN_HANDLE handle, const MPP_CHN_S* pChn, const RGN_CHN_ATTR_S* pAttr)
 {
     if (pChn == nullptr || pAttr == nullptr)
         return RgnError(soc::Reason::NullPtr);
-    std::lock_guard<std::mutex> lock(gMutex);
-    auto it = gRegions.find(handle);
-    if (it == gRegions.end())
+    std::lock_guard<std::mutex> lock(State().mutex);
+    auto it = State().regions.find(handle);
+    if (it == State().regions.end())
         return RgnError(soc::Reason::Unexist);
     for (const Attachment& a : it->second.attachments) {
         if (SameChannel(a.chn, *pChn))
@@ -133,9 +142,9 @@ int SOC_MPI_RGN_DetachFromChn(RGN_HANDLE handle, const MPP_CHN_S* pChn)
 {
     if (pChn == nullptr)
         return RgnError(soc::Reason::NullPtr);
-    std::lock_guard<std::mutex> lock(gMutex);
-    auto it = gRegions.find(handle);
-    if (it == gRegions.end())
+    std::lock_guard<std::mutex> lock(State().mutex);
+    auto it = State().regions.find(handle);
+    if (it == State().regions.end())
         return RgnError(soc::Reason::Unexist);
     auto& list = it->second.attachments;
     auto found = std::find_if(list.begin(), list.end(), [pChn](const Attachment& a) { return SameChannel(a.chn, *pChn); });
@@ -152,9 +161,9 @@ int SOC_MPI_RGN_SetBitMap(RGN_HANDLE handle, const BITMAP_S* pBitmap)
         return RgnError(soc::Reason::NullPtr);
     if (pBitmap->mPixelFormat != MM_PIXEL_FORMAT_RGB_8888)
         return RgnError(soc::Reason::IllegalParam);
-    std::lock_guard<std::mutex> lock(gMutex);
-    auto it = gRegions.find(handle);
-    if (it == gRegions.end())
+    std::lock_guard<std::mutex> lock(State().mutex);
+    auto it = State().regions.find(handle);
+    if (it == State().regions.end())
         return RgnError(soc::Reason::Unexist);
     Region& r = it->second;
     std::fill(r.pixels.begin(), r.pixels.end(), 0);

@@ -125,13 +125,9 @@ TEST(RecordingOverlay, RearMirrorShowsOnTheLcdOnly)
     EXPECT_LT(Mean(luma, 1280, 15, 15, 25, 100), 100) << "caption at the left of the recording";
     EXPECT_GT(Mean(luma, 1280, 15, 1165, 25, 100), 150);
 
-    const char* dir = std::getenv("DASHREC_BINARY_DIR");
-    soc::VoSaveLcdPng((std::string(dir != nullptr ? dir : ".") + "/lcd_rear_mirror.png").c_str());
-    soc::LcdPicture lcd = soc::VoComposeLcd();
-    ASSERT_EQ(lcd.width, 320);
     // Upright row r, column c at panel column (319 - r), row c; the upright
     // caption rows 6-18 sit at panel columns 301-313.
-    auto mean = [&lcd](int firstRow, int lastRow) {
+    auto mean = [](const soc::LcdPicture& lcd, int firstRow, int lastRow) {
         double sum = 0;
         for (int row = firstRow; row < lastRow; row++) {
             for (int col = 301; col < 313; col++)
@@ -139,8 +135,15 @@ TEST(RecordingOverlay, RearMirrorShowsOnTheLcdOnly)
         }
         return sum / ((lastRow - firstRow) * 12);
     };
-    EXPECT_LT(mean(400, 470), 100) << "caption at the right of the LCD";
-    EXPECT_GT(mean(10, 80), 150);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            soc::LcdPicture lcd = soc::VoComposeLcd();
+            return lcd.width == 320 && mean(lcd, 400, 470) < 100 && mean(lcd, 10, 80) > 150;
+        },
+        5000))
+        << "caption at the right of the LCD";
+    const char* dir = std::getenv("DASHREC_BINARY_DIR");
+    soc::VoSaveLcdPng((std::string(dir != nullptr ? dir : ".") + "/lcd_rear_mirror.png").c_str());
 }
 
 } // namespace
