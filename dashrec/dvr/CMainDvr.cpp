@@ -68,6 +68,7 @@ void CMainDvr::Initialize(bool)
         SetParkingMode();
     }
     SetUpEngine();
+    BmWorks::Inst()->bmMux[Front].mVideo.StartVideoOut();
     StartCamera(Front, "                    Reboot(Front)");
     if (Singleton<Pref>::Inst()->IsRearCameraOn())
         StartCamera(Rear, "                    Reboot(Rear)");
@@ -136,6 +137,7 @@ void CMainDvr::StartVideoOut()
         engine->SetVideoOutConfig(VocFront);
     }
     Pref::SetBrightness();
+    BmVideo::SetVisible(true);
 }
 
 WND::ID CMainDvr::ChooseFirstWindow()

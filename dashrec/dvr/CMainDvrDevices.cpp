@@ -104,6 +104,7 @@ void CMainDvr::SetCpuClock(int level)
 
 void CMainDvr::PauseVideoOut()
 {
+    BmVideo::SetVisible(false);
     BmWorks::Inst()->PauseVideoOut(Front);
     Log()->Print("[CMainDvr]PauseVideoOut(CameraPosition::Front)\n");
     BmWorks::Inst()->PauseVideoOut(Rear);
@@ -116,6 +117,7 @@ void CMainDvr::ResumeVideoOut()
     BmWorks::Inst()->SetVideoOutConfig(VideoOutConfig(view));
     Log()->Print("[CMainDvr]RunVideoOut(View=%d)\n", view);
     usleep(500 * 1000);
+    BmVideo::SetVisible(true);
 }
 
 void CMainDvr::RunFsadas()
