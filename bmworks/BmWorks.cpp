@@ -1,8 +1,11 @@
 #include "bmworks/bmworks.h"
 
+#include "bmworks/BmAudio.h"
 #include "bmworks/BmDebug.h"
+#include "bmworks/BmGstPlatform.h"
 #include "bmworks/BmLog.h"
 #include "bmworks/BmOverlay.h"
+#include "bmworks/BmSubtitle.h"
 #include "mpp_comm/mpp_comm_sys.h"
 #include "mpp_comm/soc_vdec.h"
 
@@ -194,6 +197,7 @@ int BmWorks::Init(void (*unused)(bool))
     gVideoDecoderScaleDown = 1;
     mpp_comm_sys_init();
     gst_init(nullptr, nullptr);
+    BmGstPlatformInit();
     if (bmworks_debug == nullptr)
         GST_DEBUG_CATEGORY_INIT(bmworks_debug, "BmWorksDebug", 0, "media engine");
     BmClock::Inst();
@@ -277,6 +281,9 @@ int BmWorks::Start(CameraPosition camera)
         BmPrintRule('=', 63);
         return -1;
     }
+    if (!mDontStarAudio)
+        BmAudio::Inst()->Start();
+    BmSubtitle::Inst()->Start();
     BmOverlay::Inst()->Start();
     return 0;
 }

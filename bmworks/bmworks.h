@@ -9,6 +9,7 @@
 #include "bmworks/BmClock.h"
 #include "bmworks/BmMux.h"
 #include "bmworks/BmTypes.h"
+#include "bmworks/BmWav.h"
 
 #include <atomic>
 #include <glib.h>
@@ -124,6 +125,7 @@ public:
     GMainLoop* pGstLoop = nullptr;
     GThread* pGThread = nullptr;
     BmMux bmMux[MaxCam];
+    BmWav bmWav;
     CommandParam mRecordParams[MaxCam][MaxRec] = {};
     bool mFactoryMode = false;
     bool mHdmiMode = false;
