@@ -4,6 +4,7 @@
 #include "bmworks/BmDebug.h"
 #include "bmworks/BmGstPlatform.h"
 #include "bmworks/BmLog.h"
+#include "bmworks/BmOverlay.h"
 #include "bmworks/BmSubtitle.h"
 #include "mpp_comm/mpp_comm_sys.h"
 #include "mpp_comm/soc_vdec.h"
@@ -40,14 +41,28 @@ struct LayoutRow {
     VideoOutConfig config;
     int frontChannel;
     int rearChannel;
+    bool smallVisible; // channel 1; channel 0 is always shown
+    bool frontRuns;
+    bool rearRuns;
 };
 
 const LayoutRow kLayouts[] = {
-    {VocFront, 0, 1},
-    {VocRear, 1, 0},
-    {VocFrontRear, 0, 1},
-    {VocRearFront, 1, 0},
+    {VocFront, 0, 1, false, true, false},
+    {VocRear, 1, 0, false, false, true},
+    {VocFrontRear, 0, 1, true, true, true},
+    {VocRearFront, 1, 0, true, true, true},
 };
+
+// A camera that was never started has no display channel to run.
+void ApplyDisplayRun(BmVideo& video, bool runs)
+{
+    if (video.mVideoOutTaskId == 0)
+        return;
+    if (runs)
+        video.RunVideoOut();
+    else
+        video.PauseVideoOut();
+}
 
 gpointer gBmWorksTask(gpointer data)
 {
@@ -97,8 +112,34 @@ gboolean gSetVideoOutConfig(gpointer data)
         if (row.config == works->mVocConfig) {
             works->bmMux[Front].mVideo.mVideoOutChannelId = row.frontChannel;
             works->bmMux[Rear].mVideo.mVideoOutChannelId = row.rearChannel;
+            BmVideo::SetVisibleLayer(0, 0, true);
+            BmVideo::SetVisibleLayer(1, 0, row.smallVisible);
+            ApplyDisplayRun(works->bmMux[Front].mVideo, row.frontRuns);
+            ApplyDisplayRun(works->bmMux[Rear].mVideo, row.rearRuns);
         }
     }
+    return G_SOURCE_REMOVE;
+}
+
+// The detector is made on the engine thread, where its analysis steps run.
+gboolean gStartMotionDetector(gpointer data)
+{
+    for (BmMux& mux : BmWorks::Inst()->bmMux) {
+        mux.mVideo.mBmMod.mSensitivity = GPOINTER_TO_INT(data);
+        mux.mVideo.mBmMod.Start();
+    }
+    return G_SOURCE_REMOVE;
+}
+
+gboolean gRunVideoOut(gpointer data)
+{
+    static_cast<BmVideo*>(data)->RunVideoOut();
+    return G_SOURCE_REMOVE;
+}
+
+gboolean gPauseVideoOut(gpointer data)
+{
+    static_cast<BmVideo*>(data)->PauseVideoOut();
     return G_SOURCE_REMOVE;
 }
 
@@ -160,6 +201,7 @@ int BmWorks::Init(void (*unused)(bool))
     if (bmworks_debug == nullptr)
         GST_DEBUG_CATEGORY_INIT(bmworks_debug, "BmWorksDebug", 0, "media engine");
     BmClock::Inst();
+    BmOverlay::Inst();
     bmMux[Front].Init(&bmMux[Rear]);
     bmMux[Rear].Init(nullptr);
     pGThread = g_thread_new("gBmWorksTask", gBmWorksTask, this);
@@ -242,7 +284,40 @@ int BmWorks::Start(CameraPosition camera)
     if (!mDontStarAudio)
         BmAudio::Inst()->Start();
     BmSubtitle::Inst()->Start();
+    BmOverlay::Inst()->Start();
     return 0;
+}
+
+void BmWorks::SetOverlayText(std::string text)
+{
+    BmOverlay::Inst()->SetText(std::move(text));
+}
+
+int BmWorks::RunVideoOut(CameraPosition camera)
+{
+    printf(" %lld BmWorks::RunVideoOut()... %s \n", static_cast<long long>(BmClock::Inst()->Msec()),
+           CameraPositionName[camera]);
+    Post(gRunVideoOut, &bmMux[camera].mVideo);
+    return 0;
+}
+
+int BmWorks::PauseVideoOut(CameraPosition camera)
+{
+    printf(" %lld BmWorks::PauseVideoOut()... %s \n", static_cast<long long>(BmClock::Inst()->Msec()),
+           CameraPositionName[camera]);
+    Post(gPauseVideoOut, &bmMux[camera].mVideo);
+    return 0;
+}
+
+void BmWorks::SetMotionDetectCallback(void (*callback)(CameraPosition, int))
+{
+    for (BmMux& mux : bmMux)
+        mux.mVideo.mBmMod.SetCallback(callback);
+}
+
+void BmWorks::SetModSensivity(int sensitivity)
+{
+    Post(gStartMotionDetector, GINT_TO_POINTER(sensitivity));
 }
 
 void BmWorks::RunMotionDetect()
@@ -301,6 +376,21 @@ void BmWorks::RunDsmVideo()
 void BmWorks::PauseDsmVideo()
 {
     bmMux[Rear].mVideo.PauseDsm();
+}
+
+void BmWorks::CopyDsmVideo(char* out)
+{
+    bmMux[Rear].mVideo.CopyDsmBuff(out);
+}
+
+char* BmWorks::GetDsmBuffer()
+{
+    return bmMux[Rear].mVideo.pDsmBuff;
+}
+
+int BmWorks::GetDsmBufferCounter()
+{
+    return bmMux[Rear].mVideo.mDsmBufferCounter;
 }
 
 void BmWorks::SetAutoStop(bool keepEventOrParking)
