@@ -47,7 +47,11 @@ function(dashrec_gtest name)
     list(APPEND launcher ${DASHREC_SANDBOX})
   endif()
   set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${launcher}")
-  set(properties TIMEOUT ${ARG_TIMEOUT})
+  # A failed assertion of the program ends it with status 0, as on the board:
+  # a case passes only when GoogleTest itself says so.
+  set(properties TIMEOUT ${ARG_TIMEOUT}
+    PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test"
+    FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]|ERROR: [A-Za-z]+Sanitizer|runtime error:")
   if(ARG_LOCK)
     list(APPEND properties RESOURCE_LOCK ${ARG_LOCK})
   endif()

@@ -97,7 +97,6 @@ TEST_F(Sounds, EveryClipPlaysItsFileInTheBackground)
         { LANGUAGE::JAPANESE, "_j" },
         { LANGUAGE::ENGLISH, "_e" },
         { LANGUAGE::KOREAN, "_k" },
-        { LANGUAGE::MAX, "_e" },
     };
 
     vk::Pref* pref = vk::Pref::Inst();
