@@ -158,6 +158,7 @@ int BmWorks::Init(void (*unused)(bool))
     BmClock::Inst();
     bmMux[Front].Init(&bmMux[Rear]);
     bmMux[Rear].Init(nullptr);
+    bmDemux.Init();
     pGThread = g_thread_new("gBmWorksTask", gBmWorksTask, this);
     g_usleep(10000);
     return 0;

@@ -7,6 +7,7 @@
 // nothing of their outcome.
 
 #include "bmworks/BmClock.h"
+#include "bmworks/BmDemux.h"
 #include "bmworks/BmMux.h"
 #include "bmworks/BmTypes.h"
 
@@ -124,6 +125,7 @@ public:
     GMainLoop* pGstLoop = nullptr;
     GThread* pGThread = nullptr;
     BmMux bmMux[MaxCam];
+    BmDemux bmDemux;
     CommandParam mRecordParams[MaxCam][MaxRec] = {};
     bool mFactoryMode = false;
     bool mHdmiMode = false;
