@@ -85,6 +85,8 @@ void BmVideo::SetConfigBeforeStart(CameraPosition camera, int width, int height,
     mFormat.fps10 = fps10;
     mFormat.codec = codec;
     SetInitParams();
+    if (camera == Front)
+        FsadasThread();
 }
 
 void BmVideo::SetInitParams()
@@ -125,6 +127,8 @@ int BmVideo::Start()
         failed = "Do CreateVideoEncoder() fail!";
     else if (CreateVideoIn() != 0)
         failed = "Do CreateVideoIn() fail!";
+    else if (CreateVideoOut() != 0)
+        failed = "Do CreateVideoOut() fail!";
     if (failed != nullptr) {
         MPP_COMM_ERR("%s", failed);
         MPP_COMM_ERR("Do CreateMppVideo() fail!");
@@ -133,6 +137,8 @@ int BmVideo::Start()
     printf("CreateMppVideo().................\n");
     if (mVideoEncoderTaskId == 0)
         mVideoEncoderTaskId = g_idle_add(gVideoEncoderTask, this);
+    if (mVideoOutTaskId == 0)
+        mVideoOutTaskId = g_idle_add(gVideoOutTask, this);
     if (mVideoBufferTaskId == 0)
         mVideoBufferTaskId = g_idle_add(gVideoBufferTask, this);
     if (mVideoBufferDeleteTaskId == 0)
@@ -154,6 +160,7 @@ void BmVideo::Stop()
     if (mpp_comm_venc_destroy(mVideoEncoderId) != 0)
         MPP_COMM_ERR("Do mpp_comm_venc_destroy() fail! VideoEncoderId=%d", mVideoEncoderId);
     DestroyVideoIn();
+    DestroyVideoOut();
 }
 
 int BmVideo::CreateVideoIn()

@@ -6,6 +6,7 @@
 // hands stream-0 frames to the encoder, the buffer task moves encoded units
 // into the two pre-record buffers, from which recordings and live streams read.
 
+#include "bmworks/BmDma.h"
 #include "bmworks/BmTypes.h"
 #include "bmworks/BmVideoBuffer.h"
 #include "mpp_comm/mpp_comm_venc.h"
@@ -13,6 +14,7 @@
 
 #include <atomic>
 #include <glib.h>
+#include <thread>
 
 // Frames sent to the recording encoder at a reduced rate: 1 sends the frame,
 // 0 drops it, indexed by the frame counter modulo the length.
@@ -38,6 +40,9 @@ public:
     };
 
     BmVideo();
+    ~BmVideo();
+    BmVideo(const BmVideo&) = delete;
+    BmVideo& operator=(const BmVideo&) = delete;
 
     int Init();
     void SetConfigBeforeStart(CameraPosition camera, int width, int height, int fps10, VideoCodec codec);
@@ -51,6 +56,23 @@ public:
     void RunRtsp();
     void PauseRtsp();
     int ChangeEncoderFps(int fps);
+
+    // Display output: the device (front camera) and the camera's channel.
+    int CreateVideoOut();
+    void DestroyVideoOut();
+    int RunVideoOut();
+    void PauseVideoOut();
+    void StartVideoOut() {}
+    void MoveVideoOutY(int) {}
+    void ChangeVideoOutHeight(int) {}
+    // Called by the user interface on its own thread.
+    static void SetVisible(bool visible);
+    static bool IsVisible() { return mIsVisible; }
+    static void SetVisibleLayer(int channel, int layer, bool visible);
+    static void ShowSmallVideoOut() { SetVisibleLayer(1, 0, true); }
+    static void HideSmallVideoOut() { SetVisibleLayer(1, 0, false); }
+    // Starts the driver-assistance frame thread (front camera).
+    void FsadasThread();
     void SetVideoEncTable(DynamicFps fps);
     int CalcBitrate(int refFps, int baseBitrate);
     // Time stamp (µs, two low bits clear) of the stream-0 frame counted by
@@ -108,6 +130,7 @@ public:
     static gboolean gVideoBufferTask(gpointer data);
     static gboolean gVideoBufferDeleteTask(gpointer data);
     static gboolean gVideoBufferReportTask(gpointer data);
+    static gboolean gVideoOutTask(gpointer data);
 
     VideoFormat mFormat;
     CameraPosition mCameraPosition = Front;
@@ -132,6 +155,7 @@ public:
     int32_t mRtspEncoderCount = 0;
     void (*FsadasCallback)(int, void*, void*, int, int) = nullptr;
     bool mFsadasFrameSkipFlag = false;
+    BmDma mBmDma;
     int32_t mBmDmaWidth = 0;
     int32_t mBmDmaHeight = 0;
     bool mMirror = false;
@@ -139,6 +163,10 @@ public:
     int32_t mLastFrameCount = 0;
     int32_t mPtsCorrect = 0;
     int64_t mDiffs[100] = {};
+    void* pFsadasY = nullptr;
+    void* pFsadasUV = nullptr;
+    std::thread _t;
+    static std::atomic<bool> mIsVisible;
     int32_t mVideoOutPriority = 0;
     MPP_COM_VI_TYPE_E mVideoInputConfigType[2] = {VI_1080P_30FPS, VI_540P_30FPS};
     VENC_CFG_TYPE_E mVideoEncoderConfigType = VENC_1080P_TO_1080P_8M_30FPS;
@@ -153,6 +181,8 @@ public:
     // last_video_frame is still held from the capture, so that the final
     // frames of a power-down re-send a picture the capture cannot overwrite.
     bool mLastFrameHeld = false;
+    // Ends the frame thread of a camera object that goes away.
+    bool mFsadasStop = false;
 
 private:
     void SetInitParams();
@@ -162,6 +192,11 @@ private:
     int CreateRtspEncoder();
     int StartIsp();
     int EncoderTask();
+    int VideoOutTask();
+    void SendLiveFrame(VIDEO_FRAME_INFO_S& frame);
+    void ShowFrame(const VIDEO_FRAME_INFO_S& frame);
+    void OfferFsadasFrame(const VIDEO_FRAME_INFO_S& frame);
+    void FsadasLoop();
     bool TakeCaptureFrame(VIDEO_FRAME_INFO_S& frame);
     void ReleaseLastFrame();
     bool TableSends(int32_t frameCount) const;

@@ -37,14 +37,28 @@ struct LayoutRow {
     VideoOutConfig config;
     int frontChannel;
     int rearChannel;
+    bool smallVisible; // channel 1; channel 0 is always shown
+    bool frontRuns;
+    bool rearRuns;
 };
 
 const LayoutRow kLayouts[] = {
-    {VocFront, 0, 1},
-    {VocRear, 1, 0},
-    {VocFrontRear, 0, 1},
-    {VocRearFront, 1, 0},
+    {VocFront, 0, 1, false, true, false},
+    {VocRear, 1, 0, false, false, true},
+    {VocFrontRear, 0, 1, true, true, true},
+    {VocRearFront, 1, 0, true, true, true},
 };
+
+// A camera that was never started has no display channel to run.
+void ApplyDisplayRun(BmVideo& video, bool runs)
+{
+    if (video.mVideoOutTaskId == 0)
+        return;
+    if (runs)
+        video.RunVideoOut();
+    else
+        video.PauseVideoOut();
+}
 
 gpointer gBmWorksTask(gpointer data)
 {
@@ -94,8 +108,24 @@ gboolean gSetVideoOutConfig(gpointer data)
         if (row.config == works->mVocConfig) {
             works->bmMux[Front].mVideo.mVideoOutChannelId = row.frontChannel;
             works->bmMux[Rear].mVideo.mVideoOutChannelId = row.rearChannel;
+            BmVideo::SetVisibleLayer(0, 0, true);
+            BmVideo::SetVisibleLayer(1, 0, row.smallVisible);
+            ApplyDisplayRun(works->bmMux[Front].mVideo, row.frontRuns);
+            ApplyDisplayRun(works->bmMux[Rear].mVideo, row.rearRuns);
         }
     }
+    return G_SOURCE_REMOVE;
+}
+
+gboolean gRunVideoOut(gpointer data)
+{
+    static_cast<BmVideo*>(data)->RunVideoOut();
+    return G_SOURCE_REMOVE;
+}
+
+gboolean gPauseVideoOut(gpointer data)
+{
+    static_cast<BmVideo*>(data)->PauseVideoOut();
     return G_SOURCE_REMOVE;
 }
 
@@ -236,6 +266,22 @@ int BmWorks::Start(CameraPosition camera)
         BmPrintRule('=', 63);
         return -1;
     }
+    return 0;
+}
+
+int BmWorks::RunVideoOut(CameraPosition camera)
+{
+    printf(" %lld BmWorks::RunVideoOut()... %s \n", static_cast<long long>(BmClock::Inst()->Msec()),
+           CameraPositionName[camera]);
+    Post(gRunVideoOut, &bmMux[camera].mVideo);
+    return 0;
+}
+
+int BmWorks::PauseVideoOut(CameraPosition camera)
+{
+    printf(" %lld BmWorks::PauseVideoOut()... %s \n", static_cast<long long>(BmClock::Inst()->Msec()),
+           CameraPositionName[camera]);
+    Post(gPauseVideoOut, &bmMux[camera].mVideo);
     return 0;
 }
 

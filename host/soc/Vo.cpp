@@ -1,0 +1,378 @@
+// Display output of the host platform: a memory LCD. Each display channel
+// keeps its last frame converted to ARGB at its rectangle's size; the LCD is
+// composed from the shown channels in priority order (higher on top).
+
+#include "mpp_comm/soc_vo.h"
+
+#include "host/soc/SocErrors.h"
+#include "host/soc/Vo.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <mutex>
+
+namespace {
+
+int VoError(soc::Reason r)
+{
+    return soc::Error(soc::Module::Vo, r);
+}
+
+struct Layer {
+    RECT_S rect{};
+    int alpha = 255;
+    int priority = 0;
+    bool chnEnabled = false;
+    bool shown = true;
+    std::vector<uint32_t> picture; // rect size, empty until a frame arrives
+};
+
+struct Device {
+    bool enabled = false;
+    VO_PUB_ATTR_S attr{VO_INTF_LCD, VO_OUTPUT_NTSC};
+    std::map<int, Layer> layers;
+};
+
+std::mutex gMutex;
+Device gDev;
+
+uint8_t Clamp(int v)
+{
+    return static_cast<uint8_t>(std::min(255, std::max(0, v)));
+}
+
+uint32_t Argb(int y, int u, int v)
+{
+    int c = y - 16;
+    int d = u - 128;
+    int e = v - 128;
+    uint32_t r = Clamp((298 * c + 409 * e + 128) >> 8);
+    uint32_t g = Clamp((298 * c - 100 * d - 208 * e + 128) >> 8);
+    uint32_t b = Clamp((298 * c + 516 * d + 128) >> 8);
+    return 0xFF000000u | r << 16 | g << 8 | b;
+}
+
+// NV21 frame scaled (nearest pixel) to w x h ARGB.
+std::vector<uint32_t> ToArgb(const VIDEO_FRAME_S& f, uint32_t w, uint32_t h)
+{
+    std::vector<uint32_t> out(static_cast<size_t>(w) * h);
+    const auto* luma = static_cast<const uint8_t*>(f.mpVirAddr[0]);
+    const auto* vu = static_cast<const uint8_t*>(f.mpVirAddr[1]);
+    uint32_t strideY = f.mStride[0] != 0 ? f.mStride[0] : f.mWidth;
+    uint32_t strideVU = f.mStride[1] != 0 ? f.mStride[1] : f.mWidth;
+    for (uint32_t j = 0; j < h; j++) {
+        uint32_t sy = j * f.mHeight / h;
+        for (uint32_t i = 0; i < w; i++) {
+            uint32_t sx = i * f.mWidth / w;
+            const uint8_t* c = vu + (sy / 2) * strideVU + (sx & ~1u);
+            out[static_cast<size_t>(j) * w + i] = Argb(luma[sy * strideY + sx], c[1], c[0]);
+        }
+    }
+    return out;
+}
+
+int WithLayer(int layer, const std::function<int(Layer&)>& fn)
+{
+    std::lock_guard<std::mutex> lock(gMutex);
+    auto it = gDev.layers.find(layer);
+    return it == gDev.layers.end() ? VoError(soc::Reason::Unexist) : fn(it->second);
+}
+
+void DeviceSize(int& w, int& h)
+{
+    w = gDev.attr.mIntfType == VO_INTF_CVBS ? 720 : gDev.attr.mIntfType == VO_INTF_HDMI ? 1920 : 320;
+    h = gDev.attr.mIntfType == VO_INTF_HDMI ? 1080 : 480;
+}
+
+uint32_t Blend(uint32_t under, uint32_t over, int alpha)
+{
+    uint32_t out = 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8) {
+        int a = static_cast<int>((under >> shift) & 0xFF);
+        int b = static_cast<int>((over >> shift) & 0xFF);
+        out |= static_cast<uint32_t>((b * alpha + a * (255 - alpha)) / 255) << shift;
+    }
+    return out;
+}
+
+void Draw(soc::LcdPicture& lcd, const Layer& l)
+{
+    for (uint32_t j = 0; j < l.rect.mHeight; j++) {
+        int y = l.rect.mY + static_cast<int>(j);
+        for (uint32_t i = 0; i < l.rect.mWidth; i++) {
+            int x = l.rect.mX + static_cast<int>(i);
+            if (x < 0 || y < 0 || x >= lcd.width || y >= lcd.height)
+                continue;
+            uint32_t& px = lcd.argb[static_cast<size_t>(y) * lcd.width + x];
+            px = Blend(px, l.picture[static_cast<size_t>(j) * l.rect.mWidth + i], l.alpha);
+        }
+    }
+}
+
+bool WritePng(const char* path, const std::vector<uint32_t>& argb, int w, int h)
+{
+    FILE* file = std::fopen(path, "wb");
+    if (file == nullptr)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    if (info == nullptr || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<uint8_t> row(static_cast<size_t>(w) * 3);
+    for (int r = 0; r < h; r++) {
+        for (int c = 0; c < w; c++) {
+            uint32_t px = argb[static_cast<size_t>(r) * w + c];
+            row[c * 3] = static_cast<uint8_t>(px >> 16);
+            row[c * 3 + 1] = static_cast<uint8_t>(px >> 8);
+            row[c * 3 + 2] = static_cast<uint8_t>(px);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0;
+}
+
+} // namespace
+
+namespace soc {
+
+LcdPicture VoComposeLcd()
+{
+    std::lock_guard<std::mutex> lock(gMutex);
+    LcdPicture lcd;
+    if (!gDev.enabled)
+        return lcd;
+    DeviceSize(lcd.width, lcd.height);
+    lcd.turned = gDev.attr.mIntfType == VO_INTF_LCD;
+    lcd.argb.assign(static_cast<size_t>(lcd.width) * lcd.height, 0xFF000000u);
+    std::vector<const Layer*> order;
+    for (const auto& entry : gDev.layers) {
+        const Layer& l = entry.second;
+        if (l.chnEnabled && l.shown && !l.picture.empty())
+            order.push_back(&l);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Layer* a, const Layer* b) { return a->priority < b->priority; });
+    for (const Layer* l : order)
+        Draw(lcd, *l);
+    return lcd;
+}
+
+// The panel's row r, column c holds the upright picture's column r, row
+// (panel width - 1 - c).
+bool VoSaveLcdPng(const char* path)
+{
+    LcdPicture lcd = VoComposeLcd();
+    if (lcd.argb.empty())
+        return false;
+    if (!lcd.turned)
+        return WritePng(path, lcd.argb, lcd.width, lcd.height);
+    int w = lcd.height;
+    int h = lcd.width;
+    std::vector<uint32_t> upright(lcd.argb.size());
+    for (int r = 0; r < h; r++) {
+        for (int c = 0; c < w; c++)
+            upright[static_cast<size_t>(r) * w + c] = lcd.argb[static_cast<size_t>(c) * lcd.width + (h - 1 - r)];
+    }
+    return WritePng(path, upright, w, h);
+}
+
+} // namespace soc
+
+extern "C" {
+
+int SOC_MPI_VO_Enable(int dev)
+{
+    std::lock_guard<std::mutex> lock(gMutex);
+    if (dev != 0)
+        return VoError(soc::Reason::InvalidId);
+    gDev.enabled = true;
+    return 0;
+}
+
+int SOC_MPI_VO_Disable(int dev)
+{
+    std::lock_guard<std::mutex> lock(gMutex);
+    if (dev != 0 || !gDev.enabled)
+        return VoError(soc::Reason::NotPermitted);
+    gDev = Device{};
+    return 0;
+}
+
+int SOC_MPI_VO_GetPubAttr(int dev, VO_PUB_ATTR_S* pAttr)
+{
+    std::lock_guard<std::mutex> lock(gMutex);
+    if (pAttr == nullptr)
+        return VoError(soc::Reason::NullPtr);
+    if (dev != 0)
+        return VoError(soc::Reason::InvalidId);
+    *pAttr = gDev.attr;
+    return 0;
+}
+
+int SOC_MPI_VO_SetPubAttr(int dev, const VO_PUB_ATTR_S* pAttr)
+{
+    std::lock_guard<std::mutex> lock(gMutex);
+    if (pAttr == nullptr)
+        return VoError(soc::Reason::NullPtr);
+    if (dev != 0)
+        return VoError(soc::Reason::InvalidId);
+    gDev.attr = *pAttr;
+    return 0;
+}
+
+int SOC_MPI_VO_EnableVideoLayer(int layer)
+{
+    std::lock_guard<std::mutex> lock(gMutex);
+    if (!gDev.enabled || layer < 0 || layer >= 16)
+        return VoError(soc::Reason::NotPermitted);
+    gDev.layers.emplace(layer, Layer{});
+    return 0;
+}
+
+int SOC_MPI_VO_DisableVideoLayer(int layer)
+{
+    std::lock_guard<std::mutex> lock(gMutex);
+    return gDev.layers.erase(layer) == 1 ? 0 : VoError(soc::Reason::Unexist);
+}
+
+int SOC_MPI_VO_GetVideoLayerAttr(int layer, VO_VIDEO_LAYER_ATTR_S* pAttr)
+{
+    if (pAttr == nullptr)
+        return VoError(soc::Reason::NullPtr);
+    return WithLayer(layer, [pAttr](Layer& l) {
+        pAttr->mDispRect = l.rect;
+        return 0;
+    });
+}
+
+int SOC_MPI_VO_SetVideoLayerAttr(int layer, const VO_VIDEO_LAYER_ATTR_S* pAttr)
+{
+    if (pAttr == nullptr)
+        return VoError(soc::Reason::NullPtr);
+    return WithLayer(layer, [pAttr](Layer& l) {
+        l.rect = pAttr->mDispRect;
+        l.picture.clear();
+        return 0;
+    });
+}
+
+int SOC_MPI_VO_SetVideoLayerAlpha(int layer, const VO_VIDEO_LAYER_ALPHA_S* pAlpha)
+{
+    if (pAlpha == nullptr)
+        return VoError(soc::Reason::NullPtr);
+    return WithLayer(layer, [pAlpha](Layer& l) {
+        l.alpha = pAlpha->mAlphaMode == 1 ? std::min(255, std::max(0, pAlpha->mAlphaValue)) : 255;
+        return 0;
+    });
+}
+
+int SOC_MPI_VO_SetVideoLayerPriority(int layer, int priority)
+{
+    return WithLayer(layer, [priority](Layer& l) {
+        l.priority = priority;
+        return 0;
+    });
+}
+
+static int SetChannel(int layer, bool enabled, bool required)
+{
+    return WithLayer(layer, [=](Layer& l) {
+        if (l.chnEnabled == enabled && required)
+            return VoError(soc::Reason::Exists);
+        l.chnEnabled = enabled;
+        if (!enabled)
+            l.picture.clear();
+        return 0;
+    });
+}
+
+int SOC_MPI_VO_EnableChn(int layer, int chn)
+{
+    (void)chn;
+    return SetChannel(layer, true, true);
+}
+
+int SOC_MPI_VO_DisableChn(int layer, int chn)
+{
+    (void)chn;
+    return SetChannel(layer, false, false);
+}
+
+int SOC_MPI_VO_StartChn(int layer, int chn)
+{
+    (void)chn;
+    return WithLayer(layer, [](Layer& l) { return l.chnEnabled ? 0 : VoError(soc::Reason::NotPermitted); });
+}
+
+int SOC_MPI_VO_StopChn(int layer, int chn)
+{
+    return SOC_MPI_VO_StartChn(layer, chn);
+}
+
+static int Show(int layer, bool shown)
+{
+    return WithLayer(layer, [shown](Layer& l) {
+        l.shown = shown;
+        return 0;
+    });
+}
+
+int SOC_MPI_VO_ShowChn(int layer, int chn)
+{
+    (void)chn;
+    return Show(layer, true);
+}
+
+int SOC_MPI_VO_HideChn(int layer, int chn)
+{
+    (void)chn;
+    return Show(layer, false);
+}
+
+int SOC_MPI_VO_SetChnDispBufNum(int layer, int chn, int num)
+{
+    (void)chn;
+    (void)num;
+    return WithLayer(layer, [](Layer&) { return 0; });
+}
+
+int SOC_MPI_VO_SendFrame(int layer, int chn, VIDEO_FRAME_INFO_S* pFrame, int timeoutMs)
+{
+    (void)chn;
+    (void)timeoutMs;
+    if (pFrame == nullptr)
+        return VoError(soc::Reason::NullPtr);
+    const VIDEO_FRAME_S& f = pFrame->VFrame;
+    if (f.mpVirAddr[0] == nullptr || f.mpVirAddr[1] == nullptr || f.mWidth == 0 || f.mHeight == 0)
+        return VoError(soc::Reason::IllegalParam);
+    RECT_S rect{};
+    int ret = WithLayer(layer, [&rect](Layer& l) {
+        rect = l.rect;
+        return l.chnEnabled ? 0 : VoError(soc::Reason::NotPermitted);
+    });
+    if (ret != 0)
+        return ret;
+    // Converted outside the lock: the engine thread must not wait on a screenshot.
+    std::vector<uint32_t> picture = ToArgb(f, rect.mWidth, rect.mHeight);
+    return WithLayer(layer, [&](Layer& l) {
+        if (l.rect.mWidth != rect.mWidth || l.rect.mHeight != rect.mHeight)
+            return VoError(soc::Reason::NotReady);
+        l.picture = std::move(picture);
+        return 0;
+    });
+}
+
+} // extern "C"

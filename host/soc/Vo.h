@@ -1,0 +1,24 @@
+#pragma once
+// What the host's display shows: the memory LCD that the display channels are
+// composed into, by priority and with their alpha, each scaled into its
+// rectangle.
+
+#include <cstdint>
+#include <vector>
+
+namespace soc {
+
+struct LcdPicture {
+    int width = 0;  // of the device: 320 x 480 for the LCD, 720 x 480 composite
+    int height = 0;
+    bool turned = false; // the LCD panel shows the picture turned a quarter
+    std::vector<uint32_t> argb;
+};
+
+LcdPicture VoComposeLcd();
+
+// The LCD as a person sees it (turned back upright), as PNG. Returns false
+// when no display device is enabled or the file cannot be written.
+bool VoSaveLcdPng(const char* path);
+
+} // namespace soc

@@ -1,0 +1,187 @@
+// Both cameras on the LCD in the four layouts, and the driver-assistance
+// frames of the front camera, on the host platform.
+
+#include "host/soc/Vo.h"
+#include "tests/bmworks/EngineRun.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+namespace {
+
+void Sleep(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// The LCD's upright picture (480 x 320) as the driver sees it.
+struct Screen {
+    soc::LcdPicture lcd;
+    // Upright row r, column c lies at panel column (319 - r), row c.
+    uint32_t At(int r, int c) const { return lcd.argb[static_cast<size_t>(c) * lcd.width + (lcd.width - 1 - r)]; }
+    // Mean of the green channel over an upright rectangle.
+    double Mean(int top, int left, int height, int width) const
+    {
+        double sum = 0;
+        for (int r = top; r < top + height; r++) {
+            for (int c = left; c < left + width; c++)
+                sum += (At(r, c) >> 8) & 0xFF;
+        }
+        return sum / (height * width);
+    }
+};
+
+class Display : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        setenv("DASHREC_SOC_VENC", "replay", 1);
+        BmWorks* works = Engine();
+        works->SetFsadasCallback(Front, CountingCallback);
+        works->SetCongigBeforeStart(Front, HD);
+        works->SetCongigBeforeStart(Rear, HD);
+        ASSERT_EQ(works->Start(Front), 0);
+        ASSERT_EQ(works->Start(Rear), 0);
+    }
+
+    static Screen Show(VideoOutConfig config, const std::string& name)
+    {
+        BmWorks* works = BmWorks::Inst();
+        works->SetVideoOutConfig(config);
+        BmVideo::SetVisible(true);
+        OnEngine([] {});
+        Sleep(300);
+        const char* dir = std::getenv("DASHREC_BINARY_DIR");
+        std::string path = std::string(dir != nullptr ? dir : ".") + "/lcd_" + name + ".png";
+        EXPECT_TRUE(soc::VoSaveLcdPng(path.c_str())) << path;
+        return Screen{soc::VoComposeLcd()};
+    }
+
+    static void CountingCallback(int id, void* y, void* vu, int width, int height)
+    {
+        bool good = id == 0 && width == 960 && height == 540 && y != nullptr &&
+                    static_cast<uint8_t*>(vu) == static_cast<uint8_t*>(y) + 960 * 540;
+        if (!good)
+            sBadCalls++;
+        sCalls++;
+        Sleep(sCallbackMs);
+    }
+
+    static std::atomic<int> sCalls;
+    static std::atomic<int> sBadCalls;
+    static std::atomic<int> sCallbackMs;
+};
+
+std::atomic<int> Display::sCalls{0};
+std::atomic<int> Display::sBadCalls{0};
+std::atomic<int> Display::sCallbackMs{0};
+
+// Sky over the upper quarter's lower part means the main picture shows
+// there; ground means the small picture (horizon at its middle) covers it.
+bool SmallPictureShown(const Screen& s)
+{
+    return s.Mean(95, 250, 30, 220) < s.Mean(5, 130, 30, 100) * 0.8;
+}
+
+// The caption of the main picture: "FRONT nnnnnn" runs a character further
+// than "REAR nnnnnn".
+bool FrontIsMain(const Screen& s)
+{
+    return s.Mean(6, 108, 12, 6) < 150;
+}
+
+// The rear picture sits in the upright quarter at rows 0-159, columns
+// 240-479 (the panel's rectangle 160, 240, 160, 240), over the main one.
+TEST_F(Display, LayoutsPlaceTheCamerasInTheirRectangles)
+{
+    BmWorks* works = BmWorks::Inst();
+    works->RunVideoOut(Front);
+    works->RunVideoOut(Rear);
+    const struct {
+        VideoOutConfig config;
+        const char* name;
+        bool frontMain;
+        bool small;
+        bool frontRuns;
+        bool rearRuns;
+    } layouts[] = {
+        {VocFront, "front", true, false, true, false},
+        {VocFrontRear, "front_rear", true, true, true, true},
+        {VocRear, "rear", false, false, false, true},
+        {VocRearFront, "rear_front", false, true, true, true},
+    };
+    for (const auto& l : layouts) {
+        Screen s = Show(l.config, l.name);
+        ASSERT_EQ(s.lcd.width, 320);
+        ASSERT_EQ(s.lcd.height, 480);
+        EXPECT_EQ(FrontIsMain(s), l.frontMain) << l.name;
+        EXPECT_EQ(SmallPictureShown(s), l.small) << l.name;
+        EXPECT_EQ(works->bmMux[Front].mVideo.IsRunVideoOut(), l.frontRuns) << l.name;
+        EXPECT_EQ(works->bmMux[Rear].mVideo.IsRunVideoOut(), l.rearRuns) << l.name;
+    }
+}
+
+TEST_F(Display, HiddenChannelsShowAgainWithBothPictures)
+{
+    Show(VocFrontRear, "both");
+    BmVideo::SetVisible(false);
+    EXPECT_FALSE(BmVideo::IsVisible());
+    Screen hidden{soc::VoComposeLcd()};
+    EXPECT_LT(hidden.Mean(0, 0, 320, 480), 1.0) << "nothing shown";
+    BmVideo::SetVisible(true);
+    EXPECT_TRUE(BmVideo::IsVisible());
+    Screen shown{soc::VoComposeLcd()};
+    EXPECT_TRUE(SmallPictureShown(shown));
+    EXPECT_TRUE(FrontIsMain(shown));
+}
+
+TEST_F(Display, RunningTwiceIsRefused)
+{
+    BmVideo& front = BmWorks::Inst()->bmMux[Front].mVideo;
+    int first = 0;
+    int second = 0;
+    OnEngine([&] {
+        front.PauseVideoOut();
+        first = front.RunVideoOut();
+        second = front.RunVideoOut();
+    });
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, -1);
+}
+
+// About 15 frames a second reach a quick analysis; a slow one gets fewer,
+// while the display task goes on at the capture's rate.
+TEST_F(Display, AssistanceGetsEverySecondFrameAndDropsWhileBusy)
+{
+    BmVideo& front = BmWorks::Inst()->bmMux[Front].mVideo;
+    BmWorks::Inst()->RunVideoOut(Front);
+    sCallbackMs = 0;
+    Sleep(200);
+    sCalls = 0;
+    Sleep(2000);
+    int quick = sCalls;
+    EXPECT_GE(quick, 24);
+    EXPECT_LE(quick, 32);
+
+    sCallbackMs = 250;
+    Sleep(300);
+    int seenBefore = 0;
+    OnEngine([&] { seenBefore = front.mRtspEncoderCount; });
+    sCalls = 0;
+    Sleep(2000);
+    int slow = sCalls;
+    int seenAfter = 0;
+    OnEngine([&] { seenAfter = front.mRtspEncoderCount; });
+    sCallbackMs = 0;
+    EXPECT_GE(slow, 6);
+    EXPECT_LE(slow, 9);
+    EXPECT_GE(seenAfter - seenBefore, 50) << "the display task never waits for the analysis";
+    EXPECT_EQ(sBadCalls, 0);
+}
+
+} // namespace
