@@ -3,6 +3,8 @@
 #include "bmworks/BmClock.h"
 #include "bmworks/BmLog.h"
 #include "mpp_comm/mpp_comm_vdec.h"
+#include "mpp_comm/mpp_comm_vo.h"
+#include "mpp_comm/soc_vo.h"
 #include "mpp_comm/soc_sys.h"
 
 #include <cstring>
@@ -49,6 +51,12 @@ int BmPlayer::Start()
     ret = SOC_MPI_VDEC_StartRecvStream(mVideoDecoderId);
     if (ret != 0) {
         MPP_COMM_ERR("Do SOC_MPI_VDEC_StartRecvStream fail! vdec_chn:%d ret:%d", mVideoDecoderId, ret);
+        return -1;
+    }
+    // The live view's display owns the channel; playback only makes sure it runs.
+    ret = mpp_comm_vo_chn_layer_start(mVideoOutChannelId, mVideoOutLayerId);
+    if (ret != 0) {
+        MPP_COMM_ERR("Do mpp_comm_vo_chn_start() VideoOutChannelId:%d fail! ret:%d", mVideoOutChannelId, ret);
         return -1;
     }
     if (AllocVideoDecoderFrame() != 0)
@@ -168,6 +176,7 @@ void BmPlayer::ShowDecodedPicture()
     VIDEO_FRAME_INFO_S frame;
     if (SOC_MPI_VDEC_GetImage(mVideoDecoderId, &frame, kImageTimeoutMs) != 0)
         return;
+    SOC_MPI_VO_SendFrame(mVideoOutChannelId * 4 + mVideoOutLayerId, mVideoOutChannelId, &frame, kImageTimeoutMs);
     if (SOC_MPI_VDEC_ReleaseImage(mVideoDecoderId, &frame) != 0)
         MPP_COMM_ERR("SOC_MPI_VDEC_ReleaseImage() fail!");
 }

@@ -1,5 +1,6 @@
 // The decoder glue and the player's input gathering, apart from a file.
 
+#include "Recordings.h"
 #include "tests/bmworks/EngineRun.h"
 
 #include "bmworks/BmPlayer.h"
@@ -31,6 +32,7 @@ TEST(DecoderGlue, ChannelOutsideTheRangeIsRefused)
 TEST(PlayerInput, AccessUnitLargerThanTheBufferIsDropped)
 {
     Engine();
+    ASSERT_TRUE(PanelReady());
     BmPlayer player;
     player.mVideoDecoderId = 14;
     OnEngine([&player] { ASSERT_EQ(player.Start(), 0); });

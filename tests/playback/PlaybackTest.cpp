@@ -5,6 +5,7 @@
 #include "tests/bmworks/EngineRun.h"
 #include "Recordings.h"
 
+#include "host/soc/Vo.h"
 #include "mpp_comm/soc_vdec.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,26 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+std::string InBuildFolder(const std::string& name)
+{
+    const char* dir = std::getenv("DASHREC_BINARY_DIR");
+    return std::string(dir != nullptr ? dir : ".") + "/" + name;
+}
+
+// How far the screen is from one flat colour: 0 for a blank panel.
+double Spread(const soc::LcdPicture& lcd)
+{
+    double sum = 0;
+    double squares = 0;
+    for (uint32_t pixel : lcd.argb) {
+        double grey = ((pixel >> 16 & 0xFF) + (pixel >> 8 & 0xFF) + (pixel & 0xFF)) / 3.0;
+        sum += grey;
+        squares += grey * grey;
+    }
+    double n = lcd.argb.empty() ? 1 : static_cast<double>(lcd.argb.size());
+    return squares / n - (sum / n) * (sum / n);
+}
 
 struct Picture {
     int width = 0;
@@ -29,6 +50,7 @@ protected:
     void SetUp() override
     {
         demux = &Engine()->bmDemux;
+        ASSERT_TRUE(PanelReady());
         recording = Recording("hevc", 40);
         ASSERT_FALSE(recording.empty());
     }
@@ -198,6 +220,29 @@ TEST_F(PlaybackTest, SetFileWhilePlayingStopsFirst)
     EXPECT_NEAR(demux->GetDurationMsec(), 4000, 100);
     EXPECT_TRUE(demux->IsStarted());
     EXPECT_FALSE(demux->IsPlaying());
+}
+
+TEST_F(PlaybackTest, ShowsTheRecordingOnTheLcdHoldsItWhenPausedAndAfterASeek)
+{
+    demux->SetFile(recording, 0);
+    ASSERT_GT(demux->GetDurationMsec(), 0);
+    demux->Play();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_GT(Spread(soc::VoComposeLcd()), 100);
+    EXPECT_TRUE(soc::VoSaveLcdPng(InBuildFolder("lcd_playing.png").c_str()));
+
+    demux->Pause();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    soc::LcdPicture paused = soc::VoComposeLcd();
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_TRUE(paused.argb == soc::VoComposeLcd().argb) << "the picture moved while paused";
+
+    demux->Play();
+    demux->Seek(30000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    EXPECT_NEAR(demux->Position(), 31000, 300);
+    EXPECT_TRUE(soc::VoSaveLcdPng(InBuildFolder("lcd_seek_30s.png").c_str()));
+    EXPECT_FALSE(paused.argb == soc::VoComposeLcd().argb);
 }
 
 TEST_F(PlaybackTest, UnplayableFilesGiveMinusOneInBoundedTimeAndTheEngineStaysUsable)

@@ -2,6 +2,7 @@
 
 #include "tests/bmworks/EngineRun.h"
 #include "host/soc/RoadScene.h"
+#include "mpp_comm/mpp_comm_vo.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -114,4 +115,16 @@ bool SaveNv21Png(const unsigned char* y, const unsigned char* vu, int width, int
     bool ok = Shell(command).find("ok") != std::string::npos;
     unlink(raw.c_str());
     return ok;
+}
+
+// The panel and its main channel, as the live view's front display leaves them.
+bool PanelReady()
+{
+    static bool ready = [] {
+        VO_DEV_CFG_S device = {320, 480};
+        VO_CHN_CFG_S channel = {0, 0, 320, 480, 0};
+        return mpp_comm_vo_dev_create(VO_TYPE_LCD, &device) == 0 &&
+               mpp_comm_vo_chn_layer_create(0, &channel, 0, 0, 255) == 0 && mpp_comm_vo_chn_layer_visible(0, 0, 1) == 0;
+    }();
+    return ready;
 }

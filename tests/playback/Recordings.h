@@ -22,3 +22,7 @@ int ProbeDurationMsec(const std::string& path);
 
 // An NV21 picture saved as PNG with ffmpeg; false when it cannot.
 bool SaveNv21Png(const unsigned char* y, const unsigned char* vu, int width, int height, const std::string& png);
+
+// The panel and its main display channel, as the live view's front display
+// leaves them for the player; true once they are there.
+bool PanelReady();
