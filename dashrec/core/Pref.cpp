@@ -3,6 +3,7 @@
 
 #include "dashrec/core/Pref.h"
 
+#include "bmworks/bmworks.h"
 #include "dashrec/core/SDDebug.h"
 #include "dashrec/devices/Micom.h"
 
@@ -23,6 +24,7 @@ const std::array<float, 10> CUTOFF_VOLTS = { 11.0f, 11.8f, 12.0f, 12.2f, 12.4f, 
 const int TRUCK_VOLTAGE_OFFSET = 5;
 const std::array<float, 4> CUTOFF_CELSIUS = { 60.0f, 70.0f, 75.0f, 80.0f };
 const std::array<int64_t, 5> OFFTIMER_SECONDS = { 10800, 21600, 43200, 86400, 172800 };
+const std::array<int, 3> BRIGHTNESS = { -30, 0, +30 };
 
 const int RECORDING_FPS = 30;
 
@@ -260,18 +262,13 @@ void Pref::WriteIsp()
     SetBrightness();
 }
 
-// The image pipeline's brightness for the stored exposure. Until the media
-// engine is in, there is no pipeline to hand it to; the check stands.
+// Applied at once, on the caller's thread: the engine's image tuning is synchronous.
 void Pref::SetBrightness()
 {
-    switch (Singleton<Pref>::Inst()->GetEV()) {
-    case RECORDING::EV::LEVEL_1:
-    case RECORDING::EV::LEVEL_2:
-    case RECORDING::EV::LEVEL_3:
-        break;
-    default:
+    int32_t ev = Singleton<Pref>::Inst()->GetEV();
+    if (ev < 0 || static_cast<size_t>(ev) >= BRIGHTNESS.size())
         VK_ASSERT(0 && "Invalid EV value");
-    }
+    BmWorks::Inst()->SetBrightness(BRIGHTNESS[static_cast<size_t>(ev)]);
 }
 
 // ---- parking

@@ -98,12 +98,15 @@ int LogUnknownKey(void*, const char* section, const char* key, const char*)
     return 1;
 }
 
+// The INI reader takes "=" and ":" alike between a key and its value.
+const char* const KEY_VALUE_SEPARATORS = "=:";
+
 bool IsPasswordKey(const std::string& line)
 {
-    size_t equals = line.find('=');
-    if (equals == std::string::npos)
+    size_t separator = line.find_first_of(KEY_VALUE_SEPARATORS);
+    if (separator == std::string::npos)
         return false;
-    std::string key = line.substr(0, equals);
+    std::string key = line.substr(0, separator);
     key.erase(0, key.find_first_not_of(" \t"));
     key.erase(key.find_last_not_of(" \t") + 1);
     return strcasecmp(key.c_str(), Pref::STR_password) == 0;
@@ -119,7 +122,7 @@ std::string WithoutPassphrase(const std::string& text)
     while (std::getline(lines, line)) {
         bool continuation = !line.empty() && (line[0] == ' ' || line[0] == '\t');
         if (IsPasswordKey(line)) {
-            shown += line.substr(0, line.find('=') + 1) + " " + HIDDEN_VALUE + "\n";
+            shown += line.substr(0, line.find_first_of(KEY_VALUE_SEPARATORS) + 1) + " " + HIDDEN_VALUE + "\n";
             hiding = true;
         } else if (hiding && continuation) {
             continue;

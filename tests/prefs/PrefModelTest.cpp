@@ -1,5 +1,9 @@
 #include "PrefFixture.h"
 
+#include "bmworks/bmworks.h"
+#include "mpp_comm/mpp_comm_sys.h"
+#include "mpp_comm/soc_isp.h"
+
 #include <gmock/gmock.h>
 
 namespace {
@@ -64,6 +68,20 @@ TEST_F(PrefTest, ValueTablesFollowTheStoredChoice)
         pref->SetMotionSensitivity(PARKING::MOTION::VALUE(level));
         EXPECT_EQ(motion[level], pref->GetMotionSensitivityValue()) << level;
     }
+}
+
+TEST_F(PrefTest, ExposureReachesTheImagePipeline)
+{
+    ASSERT_EQ(0, mpp_comm_sys_init());
+    ASSERT_EQ(0, SOC_MPI_ISP_Init());
+    const int brightness[] = { -30, 0, 30 };
+    for (int ev = 0; ev < RECORDING::EV::MAX; ++ev) {
+        pref->SetEV(RECORDING::EV::VALUE(ev));
+        pref->WriteIsp();
+        EXPECT_EQ(brightness[ev], BmWorks::Inst()->GetBrightness()) << ev;
+    }
+    pref->LoadDefault();
+    EXPECT_EQ(0, BmWorks::Inst()->GetBrightness()) << "the default exposure is applied";
 }
 
 TEST_F(PrefTest, FrameSizesAndRates)

@@ -129,6 +129,10 @@ TEST_F(PrefTextTest, TextSavedForImportIsLoggedWithoutThePassphrase)
     EXPECT_THAT(log, HasSubstr("ssid = Family Car"));
     EXPECT_THAT(log, Not(HasSubstr("sunny-day-42")));
     EXPECT_EQ("sunny-day-42", pref->GetPassword());
+
+    log = Import("[Version]\nVersion = 99\n[System]\nPassword: rainy-day-42\n");
+    EXPECT_THAT(log, Not(HasSubstr("rainy-day-42")));
+    EXPECT_EQ("rainy-day-42", pref->GetPassword());
 }
 
 TEST_F(PrefTextTest, BadValuesAreRefusedOneByOne)
