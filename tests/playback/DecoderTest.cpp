@@ -5,6 +5,7 @@
 
 #include "bmworks/BmPlayer.h"
 #include "mpp_comm/mpp_comm_vdec.h"
+#include "mpp_comm/soc_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,21 @@ TEST(DecoderGlue, ChannelOutsideTheRangeIsRefused)
     EXPECT_EQ(mpp_comm_vdec_create(15, &cfg, nullptr), -1); // exists
     EXPECT_EQ(mpp_comm_vdec_destroy(15), 0);
     EXPECT_EQ(mpp_comm_vdec_destroy(15), -1);
+}
+
+// The display glue tells an existing clock channel by its code.
+TEST(ClockChannels, ExistOnceAndKeepTheirHandler)
+{
+    Engine();
+    CLOCK_CHN_ATTR_S attr = {2};
+    SOC_CALLBACK_S callback = {nullptr, [](void*, MPP_CHN_S*, int, void*) { return 0; }};
+    EXPECT_NE(SOC_MPI_CLOCK_RegisterCallback(3, &callback), 0);
+    ASSERT_EQ(SOC_MPI_CLOCK_CreateChn(3, &attr), 0);
+    EXPECT_EQ(static_cast<uint32_t>(SOC_MPI_CLOCK_CreateChn(3, &attr)), SOC_ERR_CLOCK_EXIST);
+    EXPECT_EQ(SOC_MPI_CLOCK_RegisterCallback(3, &callback), 0);
+    EXPECT_EQ(SOC_MPI_CLOCK_DestroyChn(3), 0);
+    EXPECT_NE(SOC_MPI_CLOCK_DestroyChn(3), 0);
+    EXPECT_NE(SOC_MPI_CLOCK_CreateChn(16, &attr), 0);
 }
 
 // Units that do not fit in the input buffer are dropped whole, with a log
