@@ -9,7 +9,13 @@ struct HostSoundSink {
     GstAudioSink parent;
     guint rate;
     guint bytesPerFrame;
+    gint64 anchorUsec;     // monotonic time at which the counted samples began
+    guint64 framesPlayed;  // since the anchor
 };
+
+// A sink more than this late (a pause, a starved thread) starts counting anew
+// rather than racing to catch up.
+constexpr gint64 kReanchorUsec = 100000;
 
 struct HostSoundSinkClass {
     GstAudioSinkClass parentClass;
@@ -28,16 +34,26 @@ gboolean Prepare(GstAudioSink* sink, GstAudioRingBufferSpec* spec)
     auto* self = reinterpret_cast<HostSoundSink*>(sink);
     self->rate = GST_AUDIO_INFO_RATE(&spec->info);
     self->bytesPerFrame = GST_AUDIO_INFO_BPF(&spec->info);
+    self->framesPlayed = 0;
     return self->rate > 0 && self->bytesPerFrame > 0;
 }
 
-// Takes as long as the samples would take to play: this pace is the
-// pipeline's clock, as the board's sound card is.
+// Returns when the samples would have been played: this pace is the
+// pipeline's clock, as the board's sound card is. The pace is kept against the
+// monotonic clock, so the time spent around each write does not add up.
 gint Write(GstAudioSink* sink, gpointer, guint length)
 {
     auto* self = reinterpret_cast<HostSoundSink*>(sink);
-    guint64 frames = length / self->bytesPerFrame;
-    g_usleep(static_cast<gulong>(frames * G_USEC_PER_SEC / self->rate));
+    gint64 now = g_get_monotonic_time();
+    gint64 due = self->anchorUsec + static_cast<gint64>(self->framesPlayed * G_USEC_PER_SEC / self->rate);
+    if (self->framesPlayed == 0 || now - due > kReanchorUsec) {
+        self->anchorUsec = now;
+        self->framesPlayed = 0;
+    }
+    self->framesPlayed += length / self->bytesPerFrame;
+    due = self->anchorUsec + static_cast<gint64>(self->framesPlayed * G_USEC_PER_SEC / self->rate);
+    if (due > now)
+        g_usleep(static_cast<gulong>(due - now));
     return static_cast<gint>(length);
 }
 
@@ -46,6 +62,8 @@ guint Delay(GstAudioSink*)
     return 0;
 }
 
+// Nothing waits in a device; a write after a flush finds itself late and
+// starts counting anew.
 void Reset(GstAudioSink*) {}
 
 void host_sound_sink_class_init(HostSoundSinkClass* klass)
@@ -71,6 +89,8 @@ void host_sound_sink_init(HostSoundSink* self)
 {
     self->rate = 0;
     self->bytesPerFrame = 0;
+    self->anchorUsec = 0;
+    self->framesPlayed = 0;
 }
 
 } // namespace
