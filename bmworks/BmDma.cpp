@@ -25,14 +25,8 @@ constexpr uint32_t kBlitColor = 0xEE8899;
 
 void BmDma::Init(int width, int height, PixelFormat pf)
 {
-    if ((mFdG2d = gDmaOpen("/dev/g2d")) < 0) {
-        printf("BmDma::Init()...open device /dev/g2d failed!\n");
+    if (!mBlock.Open("BmDma"))
         return;
-    }
-    if ((mFdDisp = gDmaOpen("/dev/disp")) < 0) {
-        printf("BmDma::Init()...open device /dev/disp failed!\n");
-        return;
-    }
     mWidth = width;
     mHeight = height;
     mPf = pf;
@@ -44,23 +38,12 @@ void BmDma::Init(int width, int height, PixelFormat pf)
     // Two pictures and two scratch pictures: 1.5 bytes a pixel each for YUV, 4 for ARGB.
     int perPixel2 = kFormats[pf].bytesPerPixelTimes2;
     mMemSize = perPixel2 * (width * height + mTempWidthHeight * mTempWidthHeight);
-    mDispMemIndex = mDispMemCount++;
-    unsigned long args[4] = {static_cast<unsigned long>(mDispMemIndex), static_cast<unsigned long>(mMemSize), 0, 0};
-    if (gDmaRequest(mFdDisp, DISP_MEM_REQUEST, args) < 0) {
-        printf("BmDma::Init()...open device DISP_MEM_REQUEST failed!\n");
+    if (!mBlock.Allocate("BmDma", static_cast<size_t>(mMemSize)))
         return;
-    }
-    uintptr_t phy = static_cast<uintptr_t>(gDmaRequest(mFdDisp, DISP_MEM_GETADR, args));
-    phy = (phy + 3) & ~static_cast<uintptr_t>(3);
-    mMapped = gDmaMap(mFdDisp, static_cast<size_t>(mMemSize), phy);
-    if (mMapped == nullptr) {
-        printf("BmDma::Init()...mmap() failed!\n");
-        return;
-    }
-    FillAddresses(phy, reinterpret_cast<uintptr_t>(mMapped));
+    mDispMemIndex = mBlock.index;
+    FillAddresses(mBlock.phyAddr, reinterpret_cast<uintptr_t>(mBlock.virAddr));
     mInited = true;
-    printf("BmDma::Init()...OK.w=%d, h=%d, pa=%p, va=%p, size=%d, index=%d\n", width, height,
-           reinterpret_cast<void*>(phy), mMapped, mMemSize, mDispMemIndex);
+    mBlock.LogReady("BmDma", width, height);
 }
 
 void BmDma::FillAddresses(uintptr_t phy, uintptr_t vir)
@@ -94,10 +77,7 @@ void BmDma::Uninit()
 {
     if (!mInited)
         return;
-    gDmaUnmap(mMapped, static_cast<size_t>(mMemSize));
-    unsigned long args[4] = {static_cast<unsigned long>(mDispMemIndex), 0, 0, 0};
-    gDmaRequest(mFdDisp, DISP_MEM_RELEASE, args);
-    mMapped = nullptr;
+    mBlock.Release();
     mVirAddr[0][0] = 0;
     mInited = false;
 }
@@ -114,7 +94,7 @@ void BmDma::Blit90(uintptr_t srcY, uintptr_t srcVU)
     req.dst = {{mPhyAddr[mMemSelect][0], mPhyAddr[mMemSelect][1]}, h, w, codes.format, codes.seq};
     req.color = kBlitColor;
     req.alpha = 54;
-    if (!mInited || gDmaRequest(mFdG2d, G2D_CMD_BITBLT, &req) < 0)
+    if (!mInited || gDmaRequest(mBlock.fdG2d, G2D_CMD_BITBLT, &req) < 0)
         printf("BmDma::Blit()...G2D_CMD_BITBLT failed!\n");
     NextPicture();
 }
@@ -134,7 +114,7 @@ void BmDma::Stretch(uint32_t flag, uintptr_t srcY, uintptr_t srcVU, int srcWidth
     req.dstRect = {0, 0, w, h};
     req.color = kBlitColor;
     req.alpha = 115;
-    if (!mInited || gDmaRequest(mFdG2d, G2D_CMD_STRETCHBLT, &req) < 0)
+    if (!mInited || gDmaRequest(mBlock.fdG2d, G2D_CMD_STRETCHBLT, &req) < 0)
         printf("%s\n", failure);
     NextPicture();
 }

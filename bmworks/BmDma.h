@@ -3,6 +3,8 @@
 // turned by 90° (or scaled) into the current one, which then alternates, so
 // the display can still show one picture while the next is written.
 
+#include "bmworks/BmDmaBlock.h"
+
 #include <cstdint>
 
 class BmDma {
@@ -33,8 +35,7 @@ private:
     void Stretch(uint32_t flag, uintptr_t srcY, uintptr_t srcVU, int srcWidth, int srcHeight, const char* failure);
     void NextPicture() { mMemSelect ^= 1; }
 
-    int mFdG2d = -1;
-    int mFdDisp = -1;
+    BmDmaBlock mBlock; // the devices and the display memory
     uintptr_t mPhyAddr[2][2] = {};
     uintptr_t mVirAddr[2][2] = {};
     uintptr_t mPhyAddrTemp[2][2] = {};
@@ -46,5 +47,4 @@ private:
     int mTempWidthHeight = 16;
     PixelFormat mPf = PF_YUV420;
     bool mInited = false;
-    void* mMapped = nullptr;
 };

@@ -1,11 +1,15 @@
 #pragma once
 // The recording object of one camera: its video path and, per record type,
-// the state of a recording pipeline that reads the pre-record buffers.
+// a GStreamer pipeline that reads the pre-record buffers (video, audio,
+// subtitle) and writes them through splitmuxsink and qtmux into the files
+// the program names. Everything but NewFilename runs on the engine thread.
 
 #include "bmworks/BmTypes.h"
 #include "bmworks/BmRtsp.h"
 #include "bmworks/BmVideo.h"
 
+#include <gst/gst.h>
+#include <mutex>
 #include <string>
 
 class BmMux {
@@ -18,23 +22,35 @@ public:
         RecordType recordType;
     };
 
+    using FilenameFunction = char* (*)(CameraPosition, RecordType);
+    using ErrorFunction = void (*)(CameraPosition, RecordType, BmError, std::string);
+
+    // Room kept below the pre-allocated file size for what qtmux writes
+    // beyond the media: its reserved header (120 s at 1024 bytes a second for
+    // each of three tracks) and the index's own growth.
+    static constexpr int kFileSizeMargin = 102400 + 120 * 1024 * 3;
+
     BmMux();
+    ~BmMux();
+    BmMux(const BmMux&) = delete;
+    BmMux& operator=(const BmMux&) = delete;
 
     int Init(BmMux* splitPartner);
     void SetConfigBeforeStart(CameraPosition camera, int width, int height, int fps10, VideoCodec codec);
+    void SetCallbackBeforeStart(FilenameFunction callback) { FilenameCallback = callback; }
+    void SetNormalSplitCallback(FilenameFunction callback) { NormalSplitCallback = callback; }
+    void SetErrorCallback(ErrorFunction callback) { ErrorCallback = callback; }
     int Start();
-    bool IsRunRecord() const;
-    bool IsRunRecord(RecordType type) const;
-
-    // Completed with the recording pipelines and the live streams.
-    void SetCallbackBeforeStart(char* (*callback)(CameraPosition, RecordType));
-    void SetNormalSplitCallback(char* (*callback)(CameraPosition, RecordType));
-    void SetErrorCallback(void (*callback)(CameraPosition, RecordType, BmError, std::string));
     int RunRecord(RecordType type);
     void PauseRecord(RecordType type);
+    bool IsRunRecord() const;
+    bool IsRunRecord(RecordType type) const;
     int64_t GetBufferTimeDiffUsec(RecordType type);
     void SplitNow();
     void SplitNowForSync();
+    void StartSplitFirst();
+    void StopSplitFirst();
+    void StopSplit();
     void SplitEmergency(RecordType type);
     void UpdateMeta(RecordType type);
     void StopFileSink(RecordType type);
@@ -46,19 +62,72 @@ public:
     void PauseVideoOut();
     bool StartRtspLive();
     void StopRtspLive();
+    void MutexLock(RecordType) {}
+    void MutexUnlock(RecordType) {}
+
+    // The launch text of a type's pipeline and the video appsrc caps.
+    std::string MakeLaunchString(RecordType type);
+    std::string MakeCapsString() const;
+
+    // Engine-thread work of the signal handlers and timers (BmFeed.cpp, BmMux.cpp).
+    void ReadDataVideo(RecordType type);
+    void ReadDataAudio(RecordType type);
+    void ReadDataSubtitle(RecordType type);
+    char* NewFilename(RecordType type, guint fragment);
+    void SetNull(RecordType type);
+    void SetNullAll();
+    void ReportBusMessage(RecordType type, GstMessage* message, bool error);
+    // Ends the type's file: end-of-stream to the video branch, teardown in 1 s.
+    void EndFile(RecordType type);
 
     BmVideo mVideo;
     BmRtsp mRtsp{mVideo};
+    const char* mVideosrcName[MaxRec];
+    const char* mAudiosrcName[MaxRec];
+    const char* mSubtitlesrcName[MaxRec];
+    const char* mMuxbinName[MaxRec];
+    GstElement* pGstPipeline[MaxRec] = {};
+    GstElement* pGstVideosrc[MaxRec] = {};
+    GstElement* pGstAudiosrc[MaxRec] = {};
+    GstElement* pGstSubtitlesrc[MaxRec] = {};
+    GstElement* pGstMuxbin[MaxRec] = {};
+    guint mGstVideosrcId[MaxRec] = {};
+    guint mGstAudiosrcId[MaxRec] = {};
+    guint mGstSubtitlesrcId[MaxRec] = {};
+    guint mGstSetNullId[MaxRec] = {};
+    guint mGstSetNullStopId = 0;
+    guint mSplitFirstId = 0;
+    guint mSplitId = 0;
     uint64_t mBufferTimeVideo[MaxRec] = {};
     uint64_t mBufferTimeAudio[MaxRec] = {};
     uint64_t mBufferTimeSubtitle[MaxRec] = {};
     RecordState mRecordState[MaxRec] = {Pause, Pause, Pause, Pause};
     SignalCallbackParam signalCallbackParam[MaxRec];
+    FilenameFunction FilenameCallback = nullptr;
+    FilenameFunction NormalSplitCallback = nullptr;
+    ErrorFunction ErrorCallback = nullptr;
     BmMux* pSplitBmMux = nullptr;
+    uint64_t mNormalSplitTime = 0;
     int mEventRecordTime = 60;
     uint64_t mEventPreTimeUsec = 21000000;
+    int mEventCount = 0;
+    bool mEmergency = false;
     bool mFileOpenWriteMode = false;
+    char* strBuff;
+    std::mutex mMutex[MaxRec];
+    // A pause asked while the type still hunts its first key frame, and a
+    // start asked while its last pipeline is still being torn down: both are
+    // carried out when the state allows.
+    bool mPausePending[MaxRec] = {};
+    bool mStartPending[MaxRec] = {};
 
 private:
     void ResetGstreamerParams();
+    void StartGstreamer(RecordType type);
+    void ConnectFeed(GstElement* appsrc, GCallback start, GCallback stop, const char* caps, RecordType type);
+    void ReplaceSetNullTimer(RecordType type);
+    void ReleaseElements(RecordType type);
+    void RemoveFeedSources(RecordType type);
+    GstElement* NamedElement(RecordType type, const char* prefix);
+    const char* CameraName() const;
 };

@@ -135,6 +135,7 @@ int BmVideo::Start()
         return -1;
     }
     printf("CreateMppVideo().................\n");
+    mBmMod.Init(mCameraPosition);
     if (mVideoEncoderTaskId == 0)
         mVideoEncoderTaskId = g_idle_add(gVideoEncoderTask, this);
     if (mVideoOutTaskId == 0)
@@ -161,6 +162,7 @@ void BmVideo::Stop()
         MPP_COMM_ERR("Do mpp_comm_venc_destroy() fail! VideoEncoderId=%d", mVideoEncoderId);
     DestroyVideoIn();
     DestroyVideoOut();
+    mBmMod.Uninit();
 }
 
 int BmVideo::CreateVideoIn()

@@ -7,6 +7,8 @@
 // into the two pre-record buffers, from which recordings and live streams read.
 
 #include "bmworks/BmDma.h"
+#include "bmworks/BmDsmBuffer.h"
+#include "bmworks/BmMod.h"
 #include "bmworks/BmTypes.h"
 #include "bmworks/BmVideoBuffer.h"
 #include "mpp_comm/mpp_comm_venc.h"
@@ -71,6 +73,8 @@ public:
     static void SetVisibleLayer(int channel, int layer, bool visible);
     static void ShowSmallVideoOut() { SetVisibleLayer(1, 0, true); }
     static void HideSmallVideoOut() { SetVisibleLayer(1, 0, false); }
+    // The luma of the last copied frame, mDsmFrameWidth x mDsmFrameHeight bytes.
+    void CopyDsmBuff(char* out);
     // Starts the driver-assistance frame thread (front camera).
     void FsadasThread();
     void SetVideoEncTable(DynamicFps fps);
@@ -143,16 +147,23 @@ public:
     int32_t mVideoEncoderRtspId = 0;
     int32_t mVideoOutClockId = 0;
     std::atomic<int32_t> mRunFlag{0}; // set on the engine thread, also read by callers of the facade
+    int32_t mDsmBufferCounter = 0;
+    BmDsmBuffer mDsmBuffer;
     BmVideoBuffer mVideoBuffer;
     BmVideoBuffer mRtspBuffer;
     uint64_t mPtsVo = 0;
     uint64_t mPtsEnc = 0;
     GTimer* pGTimerPts = nullptr;
+    BmMod mBmMod;
     DynamicFps mDynamicFps = F30;
     int32_t mEncodingFrameCount = 0;
     BmFrameTable mEncodingFrameTable = {nullptr, 0};
     std::atomic<uint64_t> mLastVITimeSec{0}; // also read by the stall check on the UI thread
     int32_t mRtspEncoderCount = 0;
+    char* pDsmBuff = nullptr;
+    int32_t mDsmFrameSkipCount = 0;
+    int32_t mDsmFrameWidth = 0;
+    int32_t mDsmFrameHeight = 0;
     void (*FsadasCallback)(int, void*, void*, int, int) = nullptr;
     bool mFsadasFrameSkipFlag = false;
     BmDma mBmDma;
@@ -196,6 +207,7 @@ private:
     void SendLiveFrame(VIDEO_FRAME_INFO_S& frame);
     void ShowFrame(const VIDEO_FRAME_INFO_S& frame);
     void OfferFsadasFrame(const VIDEO_FRAME_INFO_S& frame);
+    void CopyFrame(const VIDEO_FRAME_INFO_S& frame);
     void FsadasLoop();
     bool TakeCaptureFrame(VIDEO_FRAME_INFO_S& frame);
     void ReleaseLastFrame();

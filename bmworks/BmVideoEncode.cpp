@@ -4,6 +4,7 @@
 
 #include "bmworks/BmClock.h"
 #include "bmworks/BmLog.h"
+#include "bmworks/BmOverlay.h"
 #include "bmworks/BmVideo.h"
 #include "bmworks/bmworks.h"
 
@@ -106,6 +107,8 @@ int BmVideo::EncoderTask()
         if (ret != 0)
             MPP_COMM_ERR("Do SOC_MPI_VENC_SendFrame() fail! ret:0x%x VideoEncoderId=%d", ret, mVideoEncoderId);
     }
+    if (IsRunMotionDetect())
+        mBmMod.SendFrame(&frame, nullptr);
     mEncodingFrameCount++;
     return 1;
 }
@@ -213,6 +216,7 @@ int BmVideo::RunVideoEnc()
     }
     if (!IsRunVideoIn(0))
         RunVideoIn(0);
+    BmOverlay::Inst()->Add(mCameraPosition, MOD_ID_VENC, 0, mVideoEncoderId, mFormat.width, mFormat.height);
     mRunFlag |= RunEncoder;
     return 0;
 }
@@ -220,6 +224,7 @@ int BmVideo::RunVideoEnc()
 void BmVideo::PauseVideoEnc()
 {
     mRunFlag &= ~RunEncoder;
+    BmOverlay::Inst()->Remove(mCameraPosition);
     ReleaseLastFrame();
     PauseVideoIn(0);
     int ret = SOC_MPI_VENC_StopRecvPic(mVideoEncoderId);

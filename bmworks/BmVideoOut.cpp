@@ -22,6 +22,7 @@ std::atomic<bool> BmVideo::mIsVisible{false};
 namespace {
 
 int videoOutErrCnt = 0;
+std::mutex videoMutex; // the copy-frame buffer, between the engine and its reader
 
 constexpr int kLcdWidth = 320;
 constexpr int kCompositeWidth = 720;
@@ -174,6 +175,8 @@ int BmVideo::VideoOutTask()
     SendLiveFrame(frame);
     if (IsRunVideoOut())
         ShowFrame(frame);
+    if (IsRunDsm())
+        CopyFrame(frame);
     if (FsadasCallback != nullptr)
         OfferFsadasFrame(frame);
     if (SOC_MPI_VI_ReleaseFrame(mVideoInDevId[1], mVideoInChannelId[1], &frame) != 0)
@@ -244,6 +247,31 @@ void BmVideo::OfferFsadasFrame(const VIDEO_FRAME_INFO_S& frame)
         }
     }
     mFsadasFrameSkipFlag = !mFsadasFrameSkipFlag;
+}
+
+// Every third frame. The buffer is made for the first frame copied, at its
+// size, and is what the reader's pointer names.
+void BmVideo::CopyFrame(const VIDEO_FRAME_INFO_S& frame)
+{
+    if (mDsmFrameSkipCount++ % 3 != 0)
+        return;
+    const VIDEO_FRAME_S& v = frame.VFrame;
+    std::lock_guard<std::mutex> lock(videoMutex);
+    if (!mDsmBuffer.IsInited()) {
+        mDsmBuffer.Init(static_cast<int>(v.mWidth), static_cast<int>(v.mHeight));
+        pDsmBuff = mDsmBuffer.GetPtr();
+    }
+    mDsmBuffer.Blit(v.mPhyAddr[0], v.mPhyAddr[1]);
+    mDsmFrameWidth = static_cast<int32_t>(v.mWidth);
+    mDsmFrameHeight = static_cast<int32_t>(v.mHeight);
+    mDsmBufferCounter++;
+}
+
+void BmVideo::CopyDsmBuff(char* out)
+{
+    std::lock_guard<std::mutex> lock(videoMutex);
+    if (pDsmBuff != nullptr)
+        std::memcpy(out, pDsmBuff, static_cast<size_t>(mDsmFrameWidth) * mDsmFrameHeight);
 }
 
 void BmVideo::FsadasThread()

@@ -1,7 +1,11 @@
 #include "bmworks/bmworks.h"
 
+#include "bmworks/BmAudio.h"
 #include "bmworks/BmDebug.h"
+#include "bmworks/BmGstPlatform.h"
 #include "bmworks/BmLog.h"
+#include "bmworks/BmOverlay.h"
+#include "bmworks/BmSubtitle.h"
 #include "mpp_comm/mpp_comm_sys.h"
 #include "mpp_comm/soc_vdec.h"
 
@@ -117,6 +121,16 @@ gboolean gSetVideoOutConfig(gpointer data)
     return G_SOURCE_REMOVE;
 }
 
+// The detector is made on the engine thread, where its analysis steps run.
+gboolean gStartMotionDetector(gpointer data)
+{
+    for (BmMux& mux : BmWorks::Inst()->bmMux) {
+        mux.mVideo.mBmMod.mSensitivity = GPOINTER_TO_INT(data);
+        mux.mVideo.mBmMod.Start();
+    }
+    return G_SOURCE_REMOVE;
+}
+
 gboolean gRunVideoOut(gpointer data)
 {
     static_cast<BmVideo*>(data)->RunVideoOut();
@@ -183,9 +197,11 @@ int BmWorks::Init(void (*unused)(bool))
     gVideoDecoderScaleDown = 1;
     mpp_comm_sys_init();
     gst_init(nullptr, nullptr);
+    BmGstPlatformInit();
     if (bmworks_debug == nullptr)
         GST_DEBUG_CATEGORY_INIT(bmworks_debug, "BmWorksDebug", 0, "media engine");
     BmClock::Inst();
+    BmOverlay::Inst();
     bmMux[Front].Init(&bmMux[Rear]);
     bmMux[Rear].Init(nullptr);
     bmDemux.Init();
@@ -266,7 +282,16 @@ int BmWorks::Start(CameraPosition camera)
         BmPrintRule('=', 63);
         return -1;
     }
+    if (!mDontStarAudio)
+        BmAudio::Inst()->Start();
+    BmSubtitle::Inst()->Start();
+    BmOverlay::Inst()->Start();
     return 0;
+}
+
+void BmWorks::SetOverlayText(std::string text)
+{
+    BmOverlay::Inst()->SetText(std::move(text));
 }
 
 int BmWorks::RunVideoOut(CameraPosition camera)
@@ -283,6 +308,17 @@ int BmWorks::PauseVideoOut(CameraPosition camera)
            CameraPositionName[camera]);
     Post(gPauseVideoOut, &bmMux[camera].mVideo);
     return 0;
+}
+
+void BmWorks::SetMotionDetectCallback(void (*callback)(CameraPosition, int))
+{
+    for (BmMux& mux : bmMux)
+        mux.mVideo.mBmMod.SetCallback(callback);
+}
+
+void BmWorks::SetModSensivity(int sensitivity)
+{
+    Post(gStartMotionDetector, GINT_TO_POINTER(sensitivity));
 }
 
 void BmWorks::RunMotionDetect()
@@ -341,6 +377,21 @@ void BmWorks::RunDsmVideo()
 void BmWorks::PauseDsmVideo()
 {
     bmMux[Rear].mVideo.PauseDsm();
+}
+
+void BmWorks::CopyDsmVideo(char* out)
+{
+    bmMux[Rear].mVideo.CopyDsmBuff(out);
+}
+
+char* BmWorks::GetDsmBuffer()
+{
+    return bmMux[Rear].mVideo.pDsmBuff;
+}
+
+int BmWorks::GetDsmBufferCounter()
+{
+    return bmMux[Rear].mVideo.mDsmBufferCounter;
 }
 
 void BmWorks::SetAutoStop(bool keepEventOrParking)

@@ -10,6 +10,7 @@
 #include "bmworks/BmDemux.h"
 #include "bmworks/BmMux.h"
 #include "bmworks/BmTypes.h"
+#include "bmworks/BmWav.h"
 
 #include <atomic>
 #include <glib.h>
@@ -126,6 +127,7 @@ public:
     GThread* pGThread = nullptr;
     BmMux bmMux[MaxCam];
     BmDemux bmDemux;
+    BmWav bmWav;
     CommandParam mRecordParams[MaxCam][MaxRec] = {};
     bool mFactoryMode = false;
     bool mHdmiMode = false;

@@ -29,11 +29,13 @@ set(DASHREC_SANDBOX ${CMAKE_SOURCE_DIR}/host/sandbox/sandbox.sh)
 set(DASHREC_TEST_ENV env DASHREC_SOURCE_DIR=${CMAKE_SOURCE_DIR} DASHREC_BINARY_DIR=${CMAKE_BINARY_DIR}
   SDL_VIDEODRIVER=dummy)
 
-# dashrec_gtest(NAME SOURCES ... [LIBS ...] [SANDBOX] [TIMEOUT s]): a GoogleTest
-# binary whose cases become CTest tests. With SANDBOX every case runs in a
-# fresh sandbox of its own, so it may use the device's paths and ctest -j stays safe.
+# dashrec_gtest(NAME SOURCES ... [LIBS ...] [SANDBOX] [TIMEOUT s] [LOCK name]): a
+# GoogleTest binary whose cases become CTest tests. With SANDBOX every case runs
+# in a fresh sandbox of its own, so it may use the device's paths and ctest -j
+# stays safe. Cases sharing a LOCK never run at the same time: the media tests
+# take "engine", so that real-time encoding is not starved by its own kind.
 function(dashrec_gtest name)
-  cmake_parse_arguments(ARG "SANDBOX" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "SANDBOX" "TIMEOUT;LOCK" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   if(NOT ARG_TIMEOUT)
@@ -45,9 +47,13 @@ function(dashrec_gtest name)
     list(APPEND launcher ${DASHREC_SANDBOX})
   endif()
   set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${launcher}")
+  set(properties TIMEOUT ${ARG_TIMEOUT})
+  if(ARG_LOCK)
+    list(APPEND properties RESOURCE_LOCK ${ARG_LOCK})
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+    PROPERTIES ${properties})
 endfunction()
 
 # dashrec_script_test(NAME COMMAND ... [SANDBOX] [TIMEOUT s]): a test run as a command.

@@ -1,5 +1,6 @@
 #include "dashrec/devices/GSensor.h"
 
+#include "bmworks/bmworks.h"
 #include "dashrec/core/MessageIds.h"
 #include "dashrec/core/MessageQueue.h"
 #include "dashrec/core/Pref.h"
@@ -301,6 +302,7 @@ void GSensor::SetSubTitleText()
     for (const std::string& record : _listSubtitle)
         _strSubTitle += record;
     _listSubtitle.clear();
+    BmWorks::Inst()->SetSubtitleText(_strSubTitle);
 }
 
 void GSensor::SetOverlayText()

@@ -1,3 +1,4 @@
+#include "bmworks/BmOverlay.h"
 #include "dashrec/core/SDDebug.h"
 #include "dashrec/ui/UIDraw.h"
 #include "dashrec/ui/UIFontLock.h"
@@ -63,6 +64,7 @@ void SfOvlInit()
         VK_ASSERT(sfOvl[sf_id] != NULL);
     }
     gScreenBuff[0] = '\0';
+    BmOverlay::Inst()->SetDrawClockCallback(DrawClockCallback);
 }
 
 void SfOvlFree()

@@ -15,8 +15,17 @@ namespace {
 constexpr int kFdG2d = 0x6d20;
 constexpr int kFdDisp = 0x6d21;
 
-std::mutex gMutex;
-std::map<unsigned long, void*> gBlocks; // display memory by block index
+// Display memory by block index, kept for the program's life.
+struct DispState {
+    std::mutex mutex;
+    std::map<unsigned long, void*> blocks;
+};
+
+DispState& State()
+{
+    static DispState* state = new DispState();
+    return *state;
+}
 
 struct Plane {
     uint8_t* base;
@@ -100,21 +109,21 @@ long G2dRequest(unsigned long request, void* arg)
 
 long DispRequest(unsigned long request, const unsigned long* args)
 {
-    std::lock_guard<std::mutex> lock(gMutex);
-    auto it = gBlocks.find(args[0]);
+    std::lock_guard<std::mutex> lock(State().mutex);
+    auto it = State().blocks.find(args[0]);
     switch (request) {
     case DISP_MEM_REQUEST:
-        if (it != gBlocks.end() || args[1] == 0)
+        if (it != State().blocks.end() || args[1] == 0)
             return -EBUSY;
-        gBlocks[args[0]] = std::calloc(1, args[1]);
+        State().blocks[args[0]] = std::calloc(1, args[1]);
         return 0;
     case DISP_MEM_GETADR:
-        return it == gBlocks.end() ? -EINVAL : static_cast<long>(reinterpret_cast<uintptr_t>(it->second));
+        return it == State().blocks.end() ? -EINVAL : static_cast<long>(reinterpret_cast<uintptr_t>(it->second));
     case DISP_MEM_RELEASE:
-        if (it == gBlocks.end())
+        if (it == State().blocks.end())
             return -EINVAL;
         std::free(it->second);
-        gBlocks.erase(it);
+        State().blocks.erase(it);
         return 0;
     default:
         return -EINVAL;
@@ -146,8 +155,8 @@ long gDmaRequest(int fd, unsigned long request, void* arg)
 void* gDmaMap(int fd, size_t size, uintptr_t phyAddr)
 {
     (void)size;
-    std::lock_guard<std::mutex> lock(gMutex);
-    for (const auto& block : gBlocks) {
+    std::lock_guard<std::mutex> lock(State().mutex);
+    for (const auto& block : State().blocks) {
         if (fd == kFdDisp && reinterpret_cast<uintptr_t>(block.second) == phyAddr)
             return block.second;
     }

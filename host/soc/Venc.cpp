@@ -8,6 +8,7 @@
 
 #include "host/soc/Capture.h"
 #include "host/soc/ChannelTable.h"
+#include "host/soc/Rgn.h"
 #include "host/soc/VencReplay.h"
 
 #include <condition_variable>
@@ -119,7 +120,8 @@ public:
         _receiving = receiving;
     }
 
-    int SendFrame(const VIDEO_FRAME_INFO_S& frame, int timeoutMs)
+    // Overlay regions attached to channel chn are burnt into the copy.
+    int SendFrame(int chn, const VIDEO_FRAME_INFO_S& frame, int timeoutMs)
     {
         const VIDEO_FRAME_S& f = frame.VFrame;
         if (f.mpVirAddr[0] == nullptr || f.mpVirAddr[1] == nullptr || f.mWidth == 0 || f.mHeight == 0)
@@ -140,6 +142,7 @@ public:
         p.pixels.resize(luma * 3 / 2);
         CopyPlane(p.pixels.data(), f.mpVirAddr[0], f.mStride[0], p.width, p.height);
         CopyPlane(p.pixels.data() + luma, f.mpVirAddr[1], f.mStride[1], p.width, p.height / 2);
+        soc::RgnBlendIntoFrame(chn, p.pixels.data(), p.width, p.height);
         _input.push_back(std::move(p));
         _inputReady.notify_all();
         return 0;
@@ -396,7 +399,7 @@ int SOC_MPI_VENC_SendFrame(int chn, VIDEO_FRAME_INFO_S* pFrame, int timeoutMs)
 {
     if (pFrame == nullptr)
         return VencError(soc::Reason::NullPtr);
-    return Table::Inst().With(chn, [&](Channel& c) { return c.SendFrame(*pFrame, timeoutMs); });
+    return Table::Inst().With(chn, [&](Channel& c) { return c.SendFrame(chn, *pFrame, timeoutMs); });
 }
 
 int SOC_MPI_VENC_GetStream(int chn, VENC_STREAM_S* pStream, int timeoutMs)

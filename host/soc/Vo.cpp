@@ -37,8 +37,18 @@ struct Device {
     std::map<int, Layer> layers;
 };
 
-std::mutex gMutex;
-Device gDev;
+// Kept for the program's life: the engine thread may still send frames
+// while the program ends.
+struct VoState {
+    std::mutex mutex;
+    Device dev;
+};
+
+VoState& State()
+{
+    static VoState* state = new VoState();
+    return *state;
+}
 
 uint8_t Clamp(int v)
 {
@@ -77,15 +87,15 @@ std::vector<uint32_t> ToArgb(const VIDEO_FRAME_S& f, uint32_t w, uint32_t h)
 
 int WithLayer(int layer, const std::function<int(Layer&)>& fn)
 {
-    std::lock_guard<std::mutex> lock(gMutex);
-    auto it = gDev.layers.find(layer);
-    return it == gDev.layers.end() ? VoError(soc::Reason::Unexist) : fn(it->second);
+    std::lock_guard<std::mutex> lock(State().mutex);
+    auto it = State().dev.layers.find(layer);
+    return it == State().dev.layers.end() ? VoError(soc::Reason::Unexist) : fn(it->second);
 }
 
 void DeviceSize(int& w, int& h)
 {
-    w = gDev.attr.mIntfType == VO_INTF_CVBS ? 720 : gDev.attr.mIntfType == VO_INTF_HDMI ? 1920 : 320;
-    h = gDev.attr.mIntfType == VO_INTF_HDMI ? 1080 : 480;
+    w = State().dev.attr.mIntfType == VO_INTF_CVBS ? 720 : State().dev.attr.mIntfType == VO_INTF_HDMI ? 1920 : 320;
+    h = State().dev.attr.mIntfType == VO_INTF_HDMI ? 1080 : 480;
 }
 
 uint32_t Blend(uint32_t under, uint32_t over, int alpha)
@@ -150,15 +160,15 @@ namespace soc {
 
 LcdPicture VoComposeLcd()
 {
-    std::lock_guard<std::mutex> lock(gMutex);
+    std::lock_guard<std::mutex> lock(State().mutex);
     LcdPicture lcd;
-    if (!gDev.enabled)
+    if (!State().dev.enabled)
         return lcd;
     DeviceSize(lcd.width, lcd.height);
-    lcd.turned = gDev.attr.mIntfType == VO_INTF_LCD;
+    lcd.turned = State().dev.attr.mIntfType == VO_INTF_LCD;
     lcd.argb.assign(static_cast<size_t>(lcd.width) * lcd.height, 0xFF000000u);
     std::vector<const Layer*> order;
-    for (const auto& entry : gDev.layers) {
+    for (const auto& entry : State().dev.layers) {
         const Layer& l = entry.second;
         if (l.chnEnabled && l.shown && !l.picture.empty())
             order.push_back(&l);
@@ -172,21 +182,52 @@ LcdPicture VoComposeLcd()
 
 // The panel's row r, column c holds the upright picture's column r, row
 // (panel width - 1 - c).
-bool VoSaveLcdPng(const char* path)
+std::vector<uint32_t> Upright(const LcdPicture& lcd, int& w, int& h)
 {
-    LcdPicture lcd = VoComposeLcd();
-    if (lcd.argb.empty())
-        return false;
-    if (!lcd.turned)
-        return WritePng(path, lcd.argb, lcd.width, lcd.height);
-    int w = lcd.height;
-    int h = lcd.width;
+    if (!lcd.turned) {
+        w = lcd.width;
+        h = lcd.height;
+        return lcd.argb;
+    }
+    w = lcd.height;
+    h = lcd.width;
     std::vector<uint32_t> upright(lcd.argb.size());
     for (int r = 0; r < h; r++) {
         for (int c = 0; c < w; c++)
             upright[static_cast<size_t>(r) * w + c] = lcd.argb[static_cast<size_t>(c) * lcd.width + (h - 1 - r)];
     }
-    return WritePng(path, upright, w, h);
+    return upright;
+}
+
+bool VoSaveLcdPng(const char* path)
+{
+    return VoSaveScreenPng(path, nullptr);
+}
+
+bool VoSaveScreenPng(const char* path, const SDL_Surface* ui)
+{
+    LcdPicture lcd = VoComposeLcd();
+    if (lcd.argb.empty())
+        return false;
+    int w = 0;
+    int h = 0;
+    std::vector<uint32_t> picture = Upright(lcd, w, h);
+    if (ui != nullptr && ui->format->BytesPerPixel == 4) {
+        const SDL_PixelFormat* f = ui->format;
+        for (int r = 0; r < std::min(h, ui->h); r++) {
+            const auto* row = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(ui->pixels) + r * ui->pitch);
+            for (int c = 0; c < std::min(w, ui->w); c++) {
+                Uint32 px = row[c];
+                bool clear = f->Amask != 0 ? (px & f->Amask) == 0 : px == 0;
+                if (clear)
+                    continue;
+                Uint8 red, green, blue;
+                SDL_GetRGB(px, const_cast<SDL_PixelFormat*>(f), &red, &green, &blue);
+                picture[static_cast<size_t>(r) * w + c] = 0xFF000000u | red << 16 | green << 8 | blue;
+            }
+        }
+    }
+    return WritePng(path, picture, w, h);
 }
 
 } // namespace soc
@@ -195,57 +236,57 @@ extern "C" {
 
 int SOC_MPI_VO_Enable(int dev)
 {
-    std::lock_guard<std::mutex> lock(gMutex);
+    std::lock_guard<std::mutex> lock(State().mutex);
     if (dev != 0)
         return VoError(soc::Reason::InvalidId);
-    gDev.enabled = true;
+    State().dev.enabled = true;
     return 0;
 }
 
 int SOC_MPI_VO_Disable(int dev)
 {
-    std::lock_guard<std::mutex> lock(gMutex);
-    if (dev != 0 || !gDev.enabled)
+    std::lock_guard<std::mutex> lock(State().mutex);
+    if (dev != 0 || !State().dev.enabled)
         return VoError(soc::Reason::NotPermitted);
-    gDev = Device{};
+    State().dev = Device{};
     return 0;
 }
 
 int SOC_MPI_VO_GetPubAttr(int dev, VO_PUB_ATTR_S* pAttr)
 {
-    std::lock_guard<std::mutex> lock(gMutex);
+    std::lock_guard<std::mutex> lock(State().mutex);
     if (pAttr == nullptr)
         return VoError(soc::Reason::NullPtr);
     if (dev != 0)
         return VoError(soc::Reason::InvalidId);
-    *pAttr = gDev.attr;
+    *pAttr = State().dev.attr;
     return 0;
 }
 
 int SOC_MPI_VO_SetPubAttr(int dev, const VO_PUB_ATTR_S* pAttr)
 {
-    std::lock_guard<std::mutex> lock(gMutex);
+    std::lock_guard<std::mutex> lock(State().mutex);
     if (pAttr == nullptr)
         return VoError(soc::Reason::NullPtr);
     if (dev != 0)
         return VoError(soc::Reason::InvalidId);
-    gDev.attr = *pAttr;
+    State().dev.attr = *pAttr;
     return 0;
 }
 
 int SOC_MPI_VO_EnableVideoLayer(int layer)
 {
-    std::lock_guard<std::mutex> lock(gMutex);
-    if (!gDev.enabled || layer < 0 || layer >= 16)
+    std::lock_guard<std::mutex> lock(State().mutex);
+    if (!State().dev.enabled || layer < 0 || layer >= 16)
         return VoError(soc::Reason::NotPermitted);
-    gDev.layers.emplace(layer, Layer{});
+    State().dev.layers.emplace(layer, Layer{});
     return 0;
 }
 
 int SOC_MPI_VO_DisableVideoLayer(int layer)
 {
-    std::lock_guard<std::mutex> lock(gMutex);
-    return gDev.layers.erase(layer) == 1 ? 0 : VoError(soc::Reason::Unexist);
+    std::lock_guard<std::mutex> lock(State().mutex);
+    return State().dev.layers.erase(layer) == 1 ? 0 : VoError(soc::Reason::Unexist);
 }
 
 int SOC_MPI_VO_GetVideoLayerAttr(int layer, VO_VIDEO_LAYER_ATTR_S* pAttr)

@@ -3,6 +3,8 @@
 // composed into, by priority and with their alpha, each scaled into its
 // rectangle.
 
+#include <SDL/SDL.h>
+
 #include <cstdint>
 #include <vector>
 
@@ -20,5 +22,11 @@ LcdPicture VoComposeLcd();
 // The LCD as a person sees it (turned back upright), as PNG. Returns false
 // when no display device is enabled or the file cannot be written.
 bool VoSaveLcdPng(const char* path);
+
+// The same with the user interface's upright 32-bit picture (its window)
+// over the video: a UI pixel shows unless it is clear, that is of alpha 0
+// where the surface has alpha, else of value 0 (what the UI's screen clear
+// leaves).
+bool VoSaveScreenPng(const char* path, const SDL_Surface* ui);
 
 } // namespace soc

@@ -6,11 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -184,4 +186,44 @@ TEST_F(Display, AssistanceGetsEverySecondFrameAndDropsWhileBusy)
     EXPECT_EQ(sBadCalls, 0);
 }
 
+// Every third rear frame is copied for a reader of the copy buffer.
+TEST_F(Display, RearFramesAreCopiedForTheReader)
+{
+    BmWorks* works = BmWorks::Inst();
+    works->RunVideoOut(Rear);
+    works->RunDsmVideo();
+    ASSERT_TRUE(WaitFor([works] { return works->GetDsmBufferCounter() >= 5; }, 5000));
+    works->PauseDsmVideo();
+    BmVideo& rear = works->bmMux[Rear].mVideo;
+    EXPECT_EQ(rear.mDsmFrameWidth, 640);
+    EXPECT_EQ(rear.mDsmFrameHeight, 360);
+    ASSERT_NE(works->GetDsmBuffer(), nullptr);
+    std::vector<char> luma(640 * 360);
+    works->CopyDsmVideo(luma.data());
+    EXPECT_GT(std::count_if(luma.begin(), luma.end(), [](char c) { return c != 0; }), 640 * 300) << "a picture";
+}
+
+// A screenshot shows the user interface over the video where it is not clear.
+TEST_F(Display, ScreenshotsPutTheInterfaceOverTheVideo)
+{
+    Show(VocFront, "ui_video");
+    SDL_Surface* ui = SDL_CreateRGBSurface(SDL_SWSURFACE, 480, 320, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    ASSERT_NE(ui, nullptr);
+    SDL_FillRect(ui, nullptr, 0);
+    SDL_Rect button = {10, 250, 100, 50};
+    SDL_FillRect(ui, &button, 0xFFFFFF);
+    const char* dir = std::getenv("DASHREC_BINARY_DIR");
+    std::string path = std::string(dir != nullptr ? dir : ".") + "/lcd_ui_over_video.png";
+    ASSERT_TRUE(soc::VoSaveScreenPng(path.c_str(), ui));
+    SDL_FreeSurface(ui);
+    std::string rgb = Shell("ffmpeg -v error -i " + path + " -f rawvideo -pix_fmt rgb24 -");
+    ASSERT_EQ(rgb.size(), 480u * 320u * 3u);
+    auto green = [&rgb](int r, int c) { return static_cast<uint8_t>(rgb[(static_cast<size_t>(r) * 480 + c) * 3 + 1]); };
+    EXPECT_EQ(green(270, 50), 255) << "the button";
+    EXPECT_GT(green(60, 300), 150) << "the sky of the video";
+    EXPECT_LT(green(60, 300), 255);
+    EXPECT_LT(green(250, 240), 150) << "the road of the video";
+}
+
 } // namespace
+

@@ -2,6 +2,10 @@
 // turn of an NV21 frame, and the alternating pictures.
 
 #include "bmworks/BmDma.h"
+#include "bmworks/BmDsmBuffer.h"
+#include "bmworks/BmSplice.h"
+
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -86,6 +90,56 @@ TEST(Dma, EachInitTakesTheNextBlockAndAFailedBlitStillFlips)
     a.Blit90(0, 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "BmDma::Blit()...G2D_CMD_BITBLT failed!\n")
         << "no write into a released block";
+}
+
+Nv21 Filled(int w, int h, uint8_t luma, uint8_t chroma)
+{
+    Nv21 f(w, h);
+    std::memset(f.Y(), luma, static_cast<size_t>(w) * h);
+    std::memset(f.VU(), chroma, static_cast<size_t>(w) * h / 2);
+    return f;
+}
+
+// Front on top, rear below: both Y planes, then both UV planes.
+TEST(Splice, CamerasFillTheirHalvesOfOnePicture)
+{
+    const int w = 32;
+    const int h = 16;
+    BmSplice* splice = BmSplice::Inst();
+    splice->Init(w, h);
+    ASSERT_TRUE(splice->IsInited());
+    Nv21 front = Filled(w, h, 10, 20);
+    Nv21 rear = Filled(w, h, 30, 40);
+    EXPECT_TRUE(splice->CopyFront(Addr(front.Y()), Addr(front.VU())));
+    EXPECT_TRUE(splice->CopyRear(Addr(rear.Y()), Addr(rear.VU())));
+    const auto* y = reinterpret_cast<const uint8_t*>(splice->GetVirAddr(0));
+    const auto* uv = reinterpret_cast<const uint8_t*>(splice->GetVirAddr(1));
+    EXPECT_EQ(uv, y + 2 * w * h);
+    EXPECT_EQ(y[0], 10);
+    EXPECT_EQ(y[w * h - 1], 10);
+    EXPECT_EQ(y[w * h], 30);
+    EXPECT_EQ(uv[0], 20);
+    EXPECT_EQ(uv[w * h / 2], 40);
+    EXPECT_TRUE(splice->IsReady(0));
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(splice->CopyFront(0, 0));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "BmSplice::CopyFront()...G2D_CMD_BITBLT failed!\n");
+    splice->Release(0);
+}
+
+TEST(Dsm, BufferKeepsACopyOfTheFrame)
+{
+    BmDsmBuffer dsm;
+    dsm.Init(64, 32);
+    ASSERT_TRUE(dsm.IsInited());
+    Nv21 frame = Filled(64, 32, 77, 99);
+    dsm.Blit(Addr(frame.Y()), Addr(frame.VU()));
+    EXPECT_EQ(std::memcmp(dsm.GetPtr(), frame.pixels.data(), frame.pixels.size()), 0);
+    dsm.Uninit();
+    EXPECT_EQ(dsm.GetPtr(), nullptr);
+    testing::internal::CaptureStdout();
+    dsm.Blit(Addr(frame.Y()), Addr(frame.VU()));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "BmDsmBuffer::Blit()...G2D_CMD_BITBLT failed!\n");
 }
 
 } // namespace

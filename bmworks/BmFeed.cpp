@@ -1,0 +1,147 @@
+#include "bmworks/BmFeed.h"
+
+#include "bmworks/BmAudio.h"
+#include "bmworks/BmDebug.h"
+#include "bmworks/BmMux.h"
+#include "bmworks/BmSubtitle.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#define GST_CAT_DEFAULT bmworks_debug
+
+namespace {
+
+using Param = BmMux::SignalCallbackParam;
+
+template <guint (BmMux::*Ids)[MaxRec], void (BmMux::*Read)(RecordType)>
+gboolean ReadData(gpointer data)
+{
+    auto* p = static_cast<Param*>(data);
+    (p->pBmMux->*Read)(p->recordType);
+    return G_SOURCE_CONTINUE;
+}
+
+template <guint (BmMux::*Ids)[MaxRec], void (BmMux::*Read)(RecordType)>
+void StartFeed(gpointer data, const char* name)
+{
+    auto* p = static_cast<Param*>(data);
+    guint& id = (p->pBmMux->*Ids)[p->recordType];
+    if (id != 0)
+        return;
+    GST_DEBUG("start feeding %s", name);
+    id = g_idle_add(ReadData<Ids, Read>, p);
+}
+
+template <guint (BmMux::*Ids)[MaxRec]>
+void StopFeed(gpointer data, const char* name)
+{
+    auto* p = static_cast<Param*>(data);
+    guint& id = (p->pBmMux->*Ids)[p->recordType];
+    if (id == 0)
+        return;
+    GST_DEBUG("stop feeding %s", name);
+    g_source_remove(id);
+    id = 0;
+}
+
+bool Feeding(BmMux::RecordState state)
+{
+    return state == BmMux::Run || state == BmMux::PauseStart || state == BmMux::PauseTry;
+}
+
+void Push(GstElement* appsrc, const char* bytes, int length, GstClockTime pts, GstClockTime duration)
+{
+    GstBuffer* buffer = gst_buffer_new_allocate(nullptr, static_cast<gsize>(length), nullptr);
+    gst_buffer_fill(buffer, 0, bytes, static_cast<gsize>(length));
+    GST_BUFFER_PTS(buffer) = pts;
+    GST_BUFFER_DTS(buffer) = pts;
+    GST_BUFFER_DURATION(buffer) = duration;
+    GstFlowReturn flow;
+    g_signal_emit_by_name(appsrc, "push-buffer", buffer, &flow);
+    gst_buffer_unref(buffer);
+}
+
+} // namespace
+
+void StartFeedVideo(GstElement*, guint, gpointer param)
+{
+    StartFeed<&BmMux::mGstVideosrcId, &BmMux::ReadDataVideo>(param, "video");
+}
+
+void StopFeedVideo(GstElement*, gpointer param)
+{
+    StopFeed<&BmMux::mGstVideosrcId>(param, "video");
+}
+
+void StartFeedAudio(GstElement*, guint, gpointer param)
+{
+    StartFeed<&BmMux::mGstAudiosrcId, &BmMux::ReadDataAudio>(param, "audio");
+}
+
+void StopFeedAudio(GstElement*, gpointer param)
+{
+    StopFeed<&BmMux::mGstAudiosrcId>(param, "audio");
+}
+
+void StartFeedSubtitle(GstElement*, guint, gpointer param)
+{
+    StartFeed<&BmMux::mGstSubtitlesrcId, &BmMux::ReadDataSubtitle>(param, "subtitle");
+}
+
+void StopFeedSubtitle(GstElement*, gpointer param)
+{
+    StopFeed<&BmMux::mGstSubtitlesrcId>(param, "subtitle");
+}
+
+void BmAssert(bool ok, const char* text)
+{
+    if (ok)
+        return;
+    printf("_ASSERT %s\n", text);
+    fflush(stdout);
+    abort();
+}
+
+void BmMux::ReadDataVideo(RecordType type)
+{
+    if (mRecordState[type] == Pause)
+        return;
+    Nal nal;
+    if (mVideo.ReadStreamOld(mBufferTimeVideo[type], nal, 0) != 0)
+        return;
+    if (nal.keyFrame == 1 && mRecordState[type] == RunTry) {
+        mBufferTimeAudio[type] = mBufferTimeSubtitle[type] = mBufferTimeVideo[type];
+        mRecordState[type] = Run;
+    }
+    if (mRecordState[type] == RunTry)
+        return;
+    // The two low bits of the pts carry the power-down marker on into the stream.
+    GstClockTime pts = nal.pts * 1000 + (nal.pts & 3);
+    Push(pGstVideosrc[type], nal.buffer, nal.length, pts, 1000000000 / mVideo.mDynamicFps);
+    if (mPausePending[type]) {
+        mPausePending[type] = false;
+        PauseRecord(type);
+    }
+}
+
+void BmMux::ReadDataAudio(RecordType type)
+{
+    if (!Feeding(mRecordState[type]))
+        return;
+    AudioBuffer chunk;
+    if (BmAudio::Inst()->ReadStreamOld(mBufferTimeAudio[type], chunk, 0) != 0)
+        return;
+    Push(pGstAudiosrc[type], chunk.buffer, chunk.length, chunk.pts * 1000, 100000000);
+}
+
+void BmMux::ReadDataSubtitle(RecordType type)
+{
+    if (!Feeding(mRecordState[type]))
+        return;
+    AudioBuffer line;
+    if (BmSubtitle::Inst()->ReadStreamOld(mBufferTimeSubtitle[type], line, 0) != 0)
+        return;
+    Push(pGstSubtitlesrc[type], line.buffer, line.length, line.pts * 1000, GST_CLOCK_TIME_NONE);
+}

@@ -1,0 +1,5 @@
+#include "bmworks/BmGstPlatform.h"
+
+void BmGstPlatformInit()
+{
+}

@@ -1,0 +1,368 @@
+// Recordings of both cameras into pre-allocated files, in replay mode at
+// 720p30, read back with ffprobe: streams, sizes, lengths, time alignment,
+// the subtitle text, and what power loss and file errors leave behind.
+
+#include "RecordRun.h"
+
+#include <gtest/gtest.h>
+
+#include <gst/gst.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+#include <thread>
+
+namespace {
+
+constexpr int kEventSec = 10;
+constexpr int kPreSec = 3;
+
+BmWorks* Works()
+{
+    return RecordingEngine(kEventSec, kPreSec);
+}
+
+void Sleep(double seconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(seconds * 1000)));
+}
+
+bool Idle(RecordType type)
+{
+    return WaitFor([type] { return !Works()->IsRunRecord(type); }, 60000);
+}
+
+// The engine second in which the first subtitle entry of a file was made.
+int FirstSubtitleSecond(const std::string& path)
+{
+    std::string text = SubtitleText(path);
+    size_t extd = text.find("EXTD");
+    size_t blank = text.find(' ', extd == std::string::npos ? 0 : extd);
+    if (extd == std::string::npos || blank == std::string::npos)
+        return -1;
+    int h = 0, m = 0, s = 0;
+    if (sscanf(text.c_str() + blank + 1, "%d:%d:%d", &h, &m, &s) != 3)
+        return -1;
+    return h * 3600 + m * 60 + s;
+}
+
+// Streams, size and alignment every recording file must have.
+void ExpectRecordingFile(const std::string& path, long long size)
+{
+    SCOPED_TRACE(path);
+    EXPECT_EQ(FileSize(path), size);
+    EXPECT_EQ(Probe(path, "-select_streams v:0 -show_entries stream=codec_name,width,height,r_frame_rate"),
+              "hevc\n1280\n720\n30/1\n");
+    EXPECT_EQ(Probe(path, "-select_streams a:0 -show_entries stream=codec_name,sample_rate,channels"),
+              "pcm_s16le\n8000\n1\n");
+    EXPECT_NE(SubtitleText(path).find("EXTD"), std::string::npos);
+    EXPECT_NEAR(StartSec(path, "a:0"), StartSec(path, "v:0"), 0.2);
+}
+
+TEST(RecordingText, LaunchTextsAndFileSizes)
+{
+    BmMux mux;
+    mux.mVideo.mCameraPosition = Front;
+    mux.mVideo.mFormat = VideoFormat{1920, 1080, 300, H265};
+    mux.mVideo.mDynamicFps = F30;
+    EXPECT_EQ(mux.GetRecordFileSize(), 51 * 1048576);
+    std::string normal = mux.MakeLaunchString(Normal);
+    EXPECT_EQ(normal,
+              " appsrc name=bmvideosrc_normal ! h265parse name=parse_normal ! splitmuxsink name=bmmuxbin_normal "
+              "location=Normal_Front max-size-time=60000000000 max-size-bytes=" +
+                  std::to_string(51 * 1048576 - BmMux::kFileSizeMargin) +
+                  " max-files=10 use-robust-muxing=true muxer=\"qtmux name=qtmux_Normal_Front "
+                  "max-raw-audio-drift=500000000 presentation-time=false reserved-max-duration=120000000000 "
+                  "reserved-bytes-per-sec=1024 reserved-moov-update-period=2000000000\" sink=\"filesink "
+                  "name=filesink_Normal_Front blocksize=0 buffer-mode=0 buffer-size=131072  append=false\" "
+                  "appsrc name=bmaudiosrc_normal ! rawaudioparse use-sink-caps=false format=pcm pcm-format=s16le "
+                  "sample-rate=8000 num-channels=1 ! bmmuxbin_normal.audio_0 appsrc name=bmsubtitlesrc_normal ! "
+                  "subparse video-fps=300/10 subtitle-encoding=ISO-8859-15 ! text/x-raw,format=utf8 ! "
+                  "bmmuxbin_normal.subtitle_0");
+    EXPECT_NE(mux.MakeLaunchString(Parking).find("buffer-size=131072 append=false\"appsrc name=bmaudiosrc_parking"),
+              std::string::npos);
+    EXPECT_NE(mux.MakeLaunchString(Manual).find("h265parse name=parse_event ! splitmuxsink name=bmmuxbin_manual"),
+              std::string::npos);
+    EXPECT_EQ(mux.MakeCapsString(), "video/x-h265, stream-format=(string)byte-stream, alignment=(string)nal,         "
+                                    "width=1920, height=1080, framerate=300/10");
+
+    struct Size {
+        CameraPosition camera;
+        int height;
+        DynamicFps fps;
+        int eventSec;
+        int normalMib;
+        int eventMib;
+    } sizes[] = {
+        {Front, 1440, F30, 20, 78, 30}, {Front, 1080, F25, 60, 47, 47}, {Front, 720, F6, 20, 11, 7},
+        {Rear, 1080, F27, 20, 47, 19},  {Rear, 720, F16, 20, 26, 12},
+    };
+    for (const Size& z : sizes) {
+        mux.mVideo.mCameraPosition = z.camera;
+        mux.mVideo.mFormat.height = z.height;
+        mux.mVideo.mDynamicFps = z.fps;
+        mux.mEventRecordTime = z.eventSec;
+        EXPECT_EQ(mux.GetRecordFileSize(), z.normalMib * 1048576) << z.height << "p" << z.fps;
+        EXPECT_EQ(mux.GetEventRecordFileSize(), z.eventMib * 1048576) << z.height << "p" << z.fps;
+    }
+    mux.mVideo.mCameraPosition = Rear;
+    EXPECT_NE(mux.MakeLaunchString(Normal).find("location=Normal_Rear max-size-time=65000000000"), std::string::npos);
+}
+
+TEST(Recording, FileSinkIsTheDevicesOwn)
+{
+    Works();
+    GstElement* sink = gst_element_factory_make("filesink", nullptr);
+    ASSERT_NE(sink, nullptr);
+    EXPECT_NE(g_signal_lookup("stop-now", G_OBJECT_TYPE(sink)), 0u);
+    gst_object_unref(sink);
+    GstElement* queue = gst_element_factory_make("queue", nullptr);
+    gst_object_unref(queue);
+    sink = gst_element_factory_make("filesink", nullptr);
+    EXPECT_NE(g_signal_lookup("stop-now", G_OBJECT_TYPE(sink)), 0u) << "the stock sink came back";
+    gst_object_unref(sink);
+}
+
+TEST(Recording, EventOfBothCamerasIsOneFileStartingBeforeTheTrigger)
+{
+    BmWorks* works = Works();
+    Files::Use("/tmp/event");
+    uint64_t trigger = BmClock::Inst()->Sec();
+    for (CameraPosition camera : {Front, Rear})
+        works->RunRecord(camera, Event);
+    Sleep(kEventSec - kPreSec + 2);
+    ASSERT_TRUE(Idle(Event));
+    Sleep(1.5);
+    for (CameraPosition camera : {Front, Rear}) {
+        std::vector<std::string> files = Files::Named(camera, Event);
+        ASSERT_EQ(files.size(), 1u);
+        ExpectRecordingFile(files[0], works->bmMux[camera].GetEventRecordFileSize());
+        EXPECT_NEAR(DurationSec(files[0], "v:0"), kEventSec, 1.0);
+        EXPECT_NEAR(FirstSubtitleSecond(files[0]), static_cast<double>(trigger - kPreSec), 1.5);
+    }
+    Shell("ffmpeg -v error -y -ss 2 -i " + Files::Named(Front, Event)[0] + " -frames:v 1 event_front.png");
+}
+
+TEST(Recording, NormalOfBothCamerasSplitsTogetherBesideManualAndParking)
+{
+    BmWorks* works = Works();
+    Files::Use("/tmp/normal");
+    for (CameraPosition camera : {Front, Rear})
+        works->RunRecord(camera, Normal);
+    Sleep(5);
+    for (RecordType type : {Manual, Parking}) {
+        for (CameraPosition camera : {Front, Rear})
+            works->RunRecord(camera, type);
+        Sleep(15);
+    }
+    Sleep(42);
+    for (CameraPosition camera : {Front, Rear})
+        works->PauseRecord(camera, Normal);
+    ASSERT_TRUE(Idle(Normal));
+    Sleep(1.5);
+
+    std::vector<std::string> front = Files::Named(Front, Normal);
+    std::vector<std::string> rear = Files::Named(Rear, Normal);
+    ASSERT_EQ(front.size(), 2u);
+    ASSERT_EQ(rear.size(), 2u);
+    double firstFront = DurationSec(front[0], "v:0");
+    EXPECT_NEAR(firstFront, 60, 1.0);
+    // The rear file ends at its first key frame after the front's split: within a GOP and the hand-over.
+    EXPECT_NEAR(DurationSec(rear[0], "v:0"), firstFront, 1.5) << "the rear file follows the front's split";
+    for (CameraPosition camera : {Front, Rear}) {
+        for (const std::string& file : Files::Named(camera, Normal))
+            ExpectRecordingFile(file, works->bmMux[camera].GetRecordFileSize());
+        for (RecordType type : {Manual, Parking}) {
+            std::vector<std::string> files = Files::Named(camera, type);
+            ASSERT_EQ(files.size(), 1u);
+            ExpectRecordingFile(files[0], works->bmMux[camera].GetEventRecordFileSize());
+            EXPECT_NEAR(DurationSec(files[0], "v:0"), kEventSec, 1.0);
+        }
+    }
+}
+
+// A pause while the recording still waits for its key frame ends it; a start
+// while the last pipeline is being torn down begins once that is gone.
+TEST(Recording, PauseWhileStartingAndStartWhileEndingAreCarriedOut)
+{
+    BmWorks* works = Works();
+    Files::Use("/tmp/quick");
+    BmMux& mux = works->bmMux[Front];
+    OnEngine([&] {
+        mux.RunRecord(Normal);
+        EXPECT_EQ(mux.mRecordState[Normal], BmMux::RunTry);
+        mux.PauseRecord(Normal);
+    });
+    ASSERT_TRUE(Idle(Normal));
+    Sleep(1.5);
+    EXPECT_EQ(mux.pGstPipeline[Normal], nullptr);
+
+    works->RunRecord(Front, Normal);
+    Sleep(3);
+    OnEngine([&] {
+        mux.PauseRecord(Normal);
+        mux.RunRecord(Normal);
+        EXPECT_FALSE(mux.IsRunRecord(Normal)) << "waits for the teardown";
+    });
+    ASSERT_TRUE(WaitFor([&] { return mux.IsRunRecord(Normal); }, 5000));
+    Sleep(3);
+    works->PauseRecord(Front, Normal);
+    ASSERT_TRUE(Idle(Normal));
+    Sleep(1.5);
+    std::vector<std::string> files = Files::Named(Front, Normal);
+    ASSERT_EQ(files.size(), 3u);
+    for (size_t i = 1; i < files.size(); i++) {
+        ExpectRecordingFile(files[i], mux.GetRecordFileSize());
+        EXPECT_NEAR(DurationSec(files[i], "v:0"), 3, 1.0);
+    }
+}
+
+TEST(Recording, FileErrorsReachTheErrorCallback)
+{
+    BmWorks* works = Works();
+    Files::Use("/tmp/errors");
+    struct Case {
+        RecordType type;
+        const char* name;
+        long long size;
+        BmError expected;
+    } cases[] = {
+        {Manual, "/tmp/no/such/folder/file.mp4", 0, FileOpenFailed},
+        {Event, "", 300000, FileWriteFailed},
+        {Parking, "/tmp/errors/missing.mp4", 0, NewFileCreated},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Files::NameOverride(c.name);
+        Files::SizeOverride(c.size);
+        size_t before = Files::Errors().size();
+        works->RunRecord(Front, c.type);
+        ASSERT_TRUE(WaitFor([&] { return Files::Errors().size() > before; }, 20000));
+        BmErrorReport report = Files::Errors()[before];
+        EXPECT_EQ(report.camera, Front);
+        EXPECT_EQ(report.type, c.type);
+        EXPECT_EQ(report.code, c.expected);
+        EXPECT_FALSE(report.message.empty());
+        works->PauseRecord(Front, c.type);
+        ASSERT_TRUE(Idle(c.type));
+    }
+    Files::NameOverride("");
+    Files::SizeOverride(0);
+
+    // Without a file-name callback nothing is written, not into the working folder.
+    BmMux& mux = works->bmMux[Front];
+    char* name = nullptr;
+    OnEngine([&] {
+        BmMux::FilenameFunction callback = mux.FilenameCallback;
+        mux.FilenameCallback = nullptr;
+        name = mux.NewFilename(Manual, 0);
+        mux.FilenameCallback = callback;
+    });
+    EXPECT_STREQ(name, "/dev/null");
+    g_free(name);
+}
+
+// The power-down sequence: the kept Event is ended by an emergency split and
+// stays complete; the Normal recordings stop writing at once.
+TEST(Recording, PowerDownKeepsTheEventComplete)
+{
+    BmWorks* works = Works();
+    Files::Use("/tmp/powerdown");
+    for (RecordType type : {Normal, Event}) {
+        for (CameraPosition camera : {Front, Rear})
+            works->RunRecord(camera, type);
+    }
+    Sleep(4);
+    works->SetEmergency();
+    for (CameraPosition camera : {Front, Rear})
+        works->PauseRecord(camera, Normal);
+    works->TrashEmergency(Normal);
+    works->SetAutoStop(true);
+    Sleep(1.5);
+    works->StopEmergency(Event);
+    Sleep(3);
+    for (CameraPosition camera : {Front, Rear}) {
+        for (const std::string& file : Files::Named(camera, Normal))
+            EXPECT_EQ(FileSize(file), works->bmMux[camera].GetRecordFileSize()) << file;
+        std::vector<std::string> files = Files::Named(camera, Event);
+        ASSERT_EQ(files.size(), 1u);
+        SCOPED_TRACE(files[0]);
+        EXPECT_EQ(FileSize(files[0]), works->bmMux[camera].GetEventRecordFileSize());
+        double duration = DurationSec(files[0], "v:0");
+        EXPECT_GT(duration, kPreSec + 4);
+        EXPECT_LT(duration, kEventSec);
+        int frames = std::atoi(Probe(files[0], "-count_frames -select_streams v:0 -show_entries stream=nb_read_frames").c_str());
+        EXPECT_NEAR(frames, duration * 30, 2) << "every frame of the index decodes";
+    }
+}
+
+// Killed in the middle of a recording, the file still plays up to shortly
+// before the kill: robust muxing rewrites its index every 2 s.
+TEST(Recording, KilledRecordingPlaysUpToTheKill)
+{
+    if (const char* child = std::getenv("RECORDING_CHILD")) {
+        BmWorks* works = Works();
+        Files::Use(child);
+        works->RunRecord(Front, Normal);
+        ASSERT_TRUE(WaitFor([] { return !Files::Named(Front, Normal).empty(); }, 20000));
+        // What reached the muxer: on a loaded machine the file cannot hold
+        // what never got there.
+        static std::atomic<uint64_t> first{GST_CLOCK_TIME_NONE}, last{0};
+        GstElement* muxer = nullptr;
+        OnEngine([&] {
+            muxer = gst_bin_get_by_name(GST_BIN(works->bmMux[Front].pGstPipeline[Normal]), "qtmux_Normal_Front");
+        });
+        ASSERT_NE(muxer, nullptr);
+        GstPad* video = gst_element_get_static_pad(muxer, "video_0");
+        ASSERT_NE(video, nullptr);
+        gst_pad_add_probe(video, GST_PAD_PROBE_TYPE_BUFFER,
+                          [](GstPad*, GstPadProbeInfo* info, gpointer) {
+                              GstClockTime pts = GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info));
+                              uint64_t none = GST_CLOCK_TIME_NONE;
+                              first.compare_exchange_strong(none, pts);
+                              last = pts;
+                              return GST_PAD_PROBE_OK;
+                          },
+                          nullptr, nullptr);
+        printf("RECORDING\n");
+        for (int i = 0; i < 6000; i++) {
+            if (last != 0)
+                printf("MUXED %lld\n", static_cast<long long>((last - first) / 1000));
+            fflush(stdout);
+            Sleep(0.1);
+        }
+        return;
+    }
+    std::string command = "exec /proc/" + std::to_string(getpid()) +
+                          "/exe --gtest_filter=Recording.KilledRecordingPlaysUpToTheKill";
+    setenv("RECORDING_CHILD", "/tmp/killed", 1);
+    FILE* child = popen((command + " & echo $!; wait").c_str(), "r");
+    unsetenv("RECORDING_CHILD");
+    ASSERT_NE(child, nullptr);
+    int pid = 0;
+    ASSERT_EQ(fscanf(child, "%d", &pid), 1);
+    char line[4096];
+    while (fgets(line, sizeof(line), child) != nullptr && strncmp(line, "RECORDING", 9) != 0) {
+    }
+    auto killAt = std::chrono::steady_clock::now() + std::chrono::seconds(9);
+    long long muxedUsec = 0;
+    while (std::chrono::steady_clock::now() < killAt && fgets(line, sizeof(line), child) != nullptr)
+        sscanf(line, "MUXED %lld", &muxedUsec);
+    kill(pid, SIGKILL);
+    pclose(child);
+    std::string file = "/tmp/killed/Front_Normal_0.mp4";
+    double duration = DurationSec(file, "v:0");
+    // Lost: what reached the muxer after its last index rewrite, 2 s at most
+    // (and a frame or so of the probe's report interval).
+    double muxed = muxedUsec / 1e6;
+    EXPECT_GE(duration, muxed - 2 - 0.2) << "muxed " << muxed << " s";
+    EXPECT_GE(muxed, 5.0) << "the recording ran";
+    EXPECT_LE(duration, 9 + 1.5);
+    EXPECT_EQ(FileSize(file), 26LL * 1048576) << "the front camera's 720p30 file";
+}
+
+} // namespace
