@@ -55,12 +55,19 @@ void ExpectRecordingFile(const std::string& path, long long size)
 {
     SCOPED_TRACE(path);
     EXPECT_EQ(FileSize(path), size);
-    EXPECT_EQ(Probe(path, "-select_streams v:0 -show_entries stream=codec_name,width,height,r_frame_rate"),
-              "hevc\n1280\n720\n30/1\n");
+    EXPECT_EQ(Probe(path, "-select_streams v:0 -show_entries stream=codec_name,width,height"), "hevc\n1280\n720\n");
+    // On average: a loaded machine makes the engine skip a frame now and then.
+    std::string rate = Probe(path, "-select_streams v:0 -show_entries stream=avg_frame_rate");
+    int num = 0, den = 1;
+    EXPECT_EQ(sscanf(rate.c_str(), "%d/%d", &num, &den), 2) << rate;
+    EXPECT_NEAR(static_cast<double>(num) / den, 30, 1.5) << rate;
     EXPECT_EQ(Probe(path, "-select_streams a:0 -show_entries stream=codec_name,sample_rate,channels"),
               "pcm_s16le\n8000\n1\n");
     EXPECT_NE(SubtitleText(path).find("EXTD"), std::string::npos);
-    EXPECT_NEAR(StartSec(path, "a:0"), StartSec(path, "v:0"), 0.2);
+    // Audio begins with the first chunk stored after the key frame, so the
+    // encoder's latency shows here: a few tens of ms unloaded, more under a
+    // sanitizer on a busy machine.
+    EXPECT_NEAR(StartSec(path, "a:0"), StartSec(path, "v:0"), 0.3);
 }
 
 TEST(RecordingText, LaunchTextsAndFileSizes)
@@ -172,7 +179,7 @@ TEST(Recording, NormalOfBothCamerasSplitsTogetherBesideManualAndParking)
     double firstFront = DurationSec(front[0], "v:0");
     EXPECT_NEAR(firstFront, 60, 1.0);
     // The rear file ends at its first key frame after the front's split: within a GOP and the hand-over.
-    EXPECT_NEAR(DurationSec(rear[0], "v:0"), firstFront, 1.5) << "the rear file follows the front's split";
+    EXPECT_NEAR(DurationSec(rear[0], "v:0"), firstFront, 2.0) << "the rear file follows the front's split";
     for (CameraPosition camera : {Front, Rear}) {
         for (const std::string& file : Files::Named(camera, Normal))
             ExpectRecordingFile(file, works->bmMux[camera].GetRecordFileSize());
