@@ -204,6 +204,7 @@ int BmWorks::Init(void (*unused)(bool))
     BmOverlay::Inst();
     bmMux[Front].Init(&bmMux[Rear]);
     bmMux[Rear].Init(nullptr);
+    bmDemux.Init();
     pGThread = g_thread_new("gBmWorksTask", gBmWorksTask, this);
     g_usleep(10000);
     return 0;

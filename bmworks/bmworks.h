@@ -7,6 +7,7 @@
 // nothing of their outcome.
 
 #include "bmworks/BmClock.h"
+#include "bmworks/BmDemux.h"
 #include "bmworks/BmMux.h"
 #include "bmworks/BmTypes.h"
 #include "bmworks/BmWav.h"
@@ -125,6 +126,7 @@ public:
     GMainLoop* pGstLoop = nullptr;
     GThread* pGThread = nullptr;
     BmMux bmMux[MaxCam];
+    BmDemux bmDemux;
     BmWav bmWav;
     CommandParam mRecordParams[MaxCam][MaxRec] = {};
     bool mFactoryMode = false;

@@ -13,7 +13,9 @@ typedef enum {
     MOD_ID_VENC = 2,
     MOD_ID_VOU = 3,
     MOD_ID_ISE = 4,
-    MOD_ID_MUX = 5,
+    MOD_ID_VDEC = 5,
+    MOD_ID_MUX = 6,
+    MOD_ID_CLOCK = 103,
 } MOD_ID_E;
 
 typedef struct {

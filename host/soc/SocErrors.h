@@ -6,7 +6,7 @@
 
 namespace soc {
 
-enum class Module : uint32_t { Sys = 0x02, Venc = 0x08, Vo = 0x0F, Vi = 0x10, Isp = 0x11, Rgn = 0x12 };
+enum class Module : uint32_t { Sys = 0x02, Vdec = 0x05, Venc = 0x08, Vo = 0x0F, Vi = 0x10, Isp = 0x11, Rgn = 0x12, Clock = 0x67 };
 
 enum class Reason : uint32_t {
     InvalidId = 0x02,

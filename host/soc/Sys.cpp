@@ -4,6 +4,7 @@
 #include "mpp_comm/soc_sys.h"
 
 #include "host/soc/SocErrors.h"
+#include "host/soc/SoundCard.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -33,6 +34,7 @@ extern "C" int SOC_MPI_SYS_Init(void)
     if (!gConfigured)
         return soc::Error(soc::Module::Sys, soc::Reason::NotReady);
     gReady = true;
+    soc::RegisterSoundCard(); // the board's sound card comes up with its media system
     return 0;
 }
 

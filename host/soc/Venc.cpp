@@ -7,11 +7,10 @@
 #include "mpp_comm/soc_venc.h"
 
 #include "host/soc/Capture.h"
+#include "host/soc/ChannelTable.h"
 #include "host/soc/Rgn.h"
-#include "host/soc/SocErrors.h"
 #include "host/soc/VencReplay.h"
 
-#include <array>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -329,34 +328,7 @@ private:
     std::thread _worker;
 };
 
-struct Registry {
-    std::mutex mutex;
-    std::array<std::shared_ptr<Channel>, kChannels> channels;
-};
-
-Registry& Reg()
-{
-    static Registry* r = new Registry; // never destroyed: the engine thread may outlive static teardown
-    return *r;
-}
-
-std::shared_ptr<Channel> Find(int chn)
-{
-    if (chn < 0 || chn >= kChannels)
-        return nullptr;
-    std::lock_guard<std::mutex> lock(Reg().mutex);
-    return Reg().channels[chn];
-}
-
-// Runs f on the channel, or returns why it cannot.
-template <typename F>
-int WithChannel(int chn, F f)
-{
-    if (chn < 0 || chn >= kChannels)
-        return VencError(soc::Reason::InvalidId);
-    auto channel = Find(chn);
-    return channel ? f(*channel) : VencError(soc::Reason::Unexist);
-}
+using Table = soc::ChannelTable<Channel, kChannels, soc::Module::Venc>;
 
 bool ValidAttr(const VENC_CHN_ATTR_S& a)
 {
@@ -373,36 +345,18 @@ extern "C" {
 
 int SOC_MPI_VENC_CreateChn(int chn, const VENC_CHN_ATTR_S* pAttr)
 {
-    if (chn < 0 || chn >= kChannels)
-        return VencError(soc::Reason::InvalidId);
-    if (pAttr == nullptr)
-        return VencError(soc::Reason::NullPtr);
-    if (!soc::SysReady())
-        return VencError(soc::Reason::NotReady);
-    if (!ValidAttr(*pAttr))
-        return VencError(soc::Reason::IllegalParam);
-    std::lock_guard<std::mutex> lock(Reg().mutex);
-    if (Reg().channels[chn])
-        return static_cast<int>(SOC_ERR_VENC_EXIST);
-    Reg().channels[chn] = std::make_shared<Channel>(*pAttr, ReplayMode());
-    return 0;
+    return Table::Inst().Create(chn, pAttr, ValidAttr, SOC_ERR_VENC_EXIST,
+                                [&] { return std::make_shared<Channel>(*pAttr, ReplayMode()); });
 }
 
 int SOC_MPI_VENC_DestroyChn(int chn)
 {
-    std::shared_ptr<Channel> channel;
-    {
-        std::lock_guard<std::mutex> lock(Reg().mutex);
-        if (chn < 0 || chn >= kChannels)
-            return VencError(soc::Reason::InvalidId);
-        channel = std::move(Reg().channels[chn]);
-    }
-    return channel ? 0 : VencError(soc::Reason::Unexist);
+    return Table::Inst().Destroy(chn);
 }
 
 int SOC_MPI_VENC_ResetChn(int chn)
 {
-    return WithChannel(chn, [](Channel& c) {
+    return Table::Inst().With(chn, [](Channel& c) {
         c.Reset();
         return 0;
     });
@@ -412,7 +366,7 @@ int SOC_MPI_VENC_SetFrameRate(int chn, const VENC_FRAME_RATE_S* pRate)
 {
     if (pRate == nullptr)
         return VencError(soc::Reason::NullPtr);
-    return WithChannel(chn, [pRate](Channel& c) {
+    return Table::Inst().With(chn, [pRate](Channel& c) {
         c.SetFrameRate(*pRate);
         return 0;
     });
@@ -422,12 +376,12 @@ int SOC_MPI_VENC_RegisterCallback(int chn, SOC_CALLBACK_S* pCallback)
 {
     if (pCallback == nullptr)
         return VencError(soc::Reason::NullPtr);
-    return WithChannel(chn, [](Channel&) { return 0; });
+    return Table::Inst().With(chn, [](Channel&) { return 0; });
 }
 
 int SOC_MPI_VENC_StartRecvPic(int chn)
 {
-    return WithChannel(chn, [](Channel& c) {
+    return Table::Inst().With(chn, [](Channel& c) {
         c.SetReceiving(true);
         return 0;
     });
@@ -435,7 +389,7 @@ int SOC_MPI_VENC_StartRecvPic(int chn)
 
 int SOC_MPI_VENC_StopRecvPic(int chn)
 {
-    return WithChannel(chn, [](Channel& c) {
+    return Table::Inst().With(chn, [](Channel& c) {
         c.SetReceiving(false);
         return 0;
     });
@@ -445,35 +399,35 @@ int SOC_MPI_VENC_SendFrame(int chn, VIDEO_FRAME_INFO_S* pFrame, int timeoutMs)
 {
     if (pFrame == nullptr)
         return VencError(soc::Reason::NullPtr);
-    return WithChannel(chn, [&](Channel& c) { return c.SendFrame(chn, *pFrame, timeoutMs); });
+    return Table::Inst().With(chn, [&](Channel& c) { return c.SendFrame(chn, *pFrame, timeoutMs); });
 }
 
 int SOC_MPI_VENC_GetStream(int chn, VENC_STREAM_S* pStream, int timeoutMs)
 {
     if (pStream == nullptr || pStream->mpPack == nullptr)
         return VencError(soc::Reason::NullPtr);
-    return WithChannel(chn, [&](Channel& c) { return c.GetStream(*pStream, timeoutMs); });
+    return Table::Inst().With(chn, [&](Channel& c) { return c.GetStream(*pStream, timeoutMs); });
 }
 
 int SOC_MPI_VENC_ReleaseStream(int chn, VENC_STREAM_S* pStream)
 {
     if (pStream == nullptr)
         return VencError(soc::Reason::NullPtr);
-    return WithChannel(chn, [](Channel& c) { return c.ReleaseStream(); });
+    return Table::Inst().With(chn, [](Channel& c) { return c.ReleaseStream(); });
 }
 
 int SOC_MPI_VENC_GetH264SpsPpsInfo(int chn, VENC_HEADER_DATA_S* pHeader)
 {
     if (pHeader == nullptr)
         return VencError(soc::Reason::NullPtr);
-    return WithChannel(chn, [pHeader](Channel& c) { return c.GetHeader(false, *pHeader); });
+    return Table::Inst().With(chn, [pHeader](Channel& c) { return c.GetHeader(false, *pHeader); });
 }
 
 int SOC_MPI_VENC_GetH265SpsPpsInfo(int chn, VENC_HEADER_DATA_S* pHeader)
 {
     if (pHeader == nullptr)
         return VencError(soc::Reason::NullPtr);
-    return WithChannel(chn, [pHeader](Channel& c) { return c.GetHeader(true, *pHeader); });
+    return Table::Inst().With(chn, [pHeader](Channel& c) { return c.GetHeader(true, *pHeader); });
 }
 
 } // extern "C"
