@@ -57,6 +57,8 @@ CMainDvr::~CMainDvr()
 {
     if (_tt.joinable())
         _tt.detach();
+    if (_power_command_thread.joinable())
+        _power_command_thread.join();
 }
 
 void CMainDvr::Initialize(bool)
@@ -175,20 +177,6 @@ WND::ID CMainDvr::ChooseFirstWindow()
     return WND::LIVEVIEW;
 }
 
-void CMainDvr::OnSDCard(bool on)
-{
-    _status.sdcard_on = on;
-    if (on) {
-        Singleton<FileLoop>::Inst()->Mount();
-        Log()->Resume();
-        std::printf("[CMainDvr]SD CARD ON\n");
-    } else {
-        Singleton<FileLoop>::Inst()->Unmount();
-        Log()->Pause();
-        std::printf("[CMainDvr]SD CARD OFF\n");
-    }
-}
-
 void CMainDvr::InitDeviceServices()
 {
     Log()->Print("================== DVR starts ==================\n");
@@ -295,6 +283,12 @@ void CMainDvr::RunLoop()
 void CMainDvr::Dispatch(ipc_msg_t& msg)
 {
     switch (msg.cmd) {
+    case WM::SHUTDOWN:
+        OnShutDown(msg);
+        break;
+    case WM::ACC:
+        OnAcc(msg);
+        break;
     case WM::APPLY_USER_PREF:
         ApplyUserPref();
         break;
@@ -313,6 +307,9 @@ void CMainDvr::Dispatch(ipc_msg_t& msg)
     case WM::WIFI:
         OnWiFi(msg);
         break;
+    case WM::REBOOT:
+        OnReboot(msg);
+        break;
     default:
         OnDefault(msg);
         break;
@@ -329,41 +326,6 @@ void CMainDvr::OnGps(ipc_msg_t& msg)
         Singleton<LED>::Inst()->Set(LED::GPS_LOCK);
     else
         Singleton<LED>::Inst()->Clear(LED::GPS_LOCK);
-}
-
-void CMainDvr::OnExit(ipc_msg_t&)
-{
-    Singleton<Micom>::Inst()->SendWDTDisable();
-    Log()->Print("[CMainDvr]WM::EXIT\n");
-    SetRestartMode();
-    ApplyBootModeRule();
-    UIQueue::Inst()->SendMessage(WND::LIVEVIEW, WM::CLOSE, WND::DUMMY, 0);
-    Singleton<LED>::Inst()->ClearAll();
-    ArmTimer(TIMER::EXIT, EXIT_TIME_COUNT);
-}
-
-void CMainDvr::OnTimer(ipc_msg_t& msg)
-{
-    if (msg.wnd != WND::CMAIN_DVR) {
-        if (msg.wnd == _currentWindow && _currentHandler)
-            _currentHandler->OnMessage(msg);
-        else
-            Log()->Print("[CMainDvr]Ignore Timer - WND:%d, Timer:%d\n", msg.wnd, msg.param1);
-        return;
-    }
-    switch (msg.param1) {
-    case TIMER::CMAIN_DVR_SHOW_MENU:
-        Log()->Print("[CMainDvr]TIMER::CMAIN_DVR_SHOW_MENU\n");
-        if (_currentWindow != WND::DUMMY)
-            UIQueue::Inst()->SendMessage(_currentWindow, WM::CLOSE, WND::LIVEVIEW, 0);
-        break;
-    case TIMER::EXIT:
-        std::system("touch /tmp/exit");
-        _running = false;
-        break;
-    default:
-        break;
-    }
 }
 
 void CMainDvr::ArmTimer(TIMER::ID id, int ms)
@@ -495,6 +457,10 @@ void CMainDvr::Finalize()
     _running = false;
     if (_tt.joinable())
         _tt.join();
+    // A shutdown under way ends the process itself; the power-off commands are
+    // never cut off half-way.
+    if (_power_command_thread.joinable())
+        _power_command_thread.join();
     Singleton<UITimer>::Inst()->Finalize();
     Singleton<GPS>::Inst()->Finalize();
     Singleton<LED>::Inst()->Finalize();

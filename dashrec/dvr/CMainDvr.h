@@ -8,6 +8,7 @@
 #include "dashrec/core/MessageIds.h"
 #include "dashrec/core/Singleton.h"
 #include "dashrec/core/ipc.h"
+#include "dashrec/devices/Micom.h"
 
 #include <atomic>
 #include <cstdint>
@@ -86,14 +87,37 @@ public:
     void PauseShowMenuTimer();
     void ResumeShowMenuTimer();
     bool IsCurrentLiveview();
-    void UpdateSupercapVoltage() {}
-    void BatteryPlusDownSequence() {}
     [[noreturn]] void ExitToShell();
     void SetApMode();
+
+    // The loop's handlers of timers, ignition, reboot, exit and shutdown.
+    void OnTimer(ipc_msg_t& msg);
+    void OnAcc(ipc_msg_t& msg);
+    void OnReboot(ipc_msg_t& msg);
+    void OnExit(ipc_msg_t& msg);
+    void OnShutDown(ipc_msg_t& msg);
+
     // The medium comes into use or leaves it.
     void OnSDCard(bool on);
+    void SendTimerNoSdcardInParkingMode();
+    // Counts one recording-file error of kind `name`; restarts recording, and
+    // the program at the third error of a run.
+    void WriteErrorCount(const char* name);
+    // The recording partition is mounted at the card's mount point.
+    bool IsMounted();
+
+    // Power loss: the supply monitor calls these on its own thread.
+    void UpdateSupercapVoltage();
+    int SupercapVoltage();
+    void SetBatteryTime(uint64_t msec) { _battery_time = msec; }
+    void BatteryPlusDownSequence();
+    void NormalPowerDownSequence();
+    void AxpPowerOff();
+    void SetMicomLock() {}
 
     void SetSystemTimeFromRtc();
+    // The speed-camera database to load: the eMMC copy when readable, else the shipped one.
+    const char* LoadSpeedCamDB();
     void RunApMode();
     void OnWiFi(ipc_msg_t& msg);
     // One kernel uevent of the USB gadget, as the USB event thread receives it.
@@ -118,9 +142,37 @@ private:
     void RunLoop();
     void Dispatch(ipc_msg_t& msg);
     void OnGps(ipc_msg_t& msg);
-    void OnExit(ipc_msg_t& msg);
-    void OnTimer(ipc_msg_t& msg);
     void ArmTimer(TIMER::ID id, int ms);
+    void KillTimer(TIMER::ID id);
+
+    // Timers of the run mode itself.
+    void OnShowMenuTimer();
+    void OnCheckSdCardTimer();
+    void OnMediumInserted();
+    void OnMediumRemoved();
+    void CheckBackupCard();
+    void CheckDummyCard(bool present);
+    void OnResetWatchdogTimer();
+    void OnEnableWatchdogTimer();
+    void OnFileErrorTimer(int timer);
+    void OnRebootTimer();
+    void OnExitTimer();
+    void OnNoSdcardInParkingModeTimer();
+    void OnParkingRecoveryTimer();
+    void OnRestartParkingModeTimer();
+    // Leaves the parking duration for the next start.
+    void PrepareParkingRestart(const char* line);
+    void CloseCurrentTo(WND::ID next, int param2);
+
+    // Ignition and the ways out of the program.
+    void OnAccOn();
+    void OnAccOff();
+    bool FindUpdateFile();
+    void PostShutdown(Micom::REASON reason);
+    void PowerOffThread(Micom::REASON reason);
+    void PowerDownSequence(bool batteryPlus);
+    void OnShutdownTimer();
+    uint64_t SinceBatteryTime() const;
     void UsbEventThread();
     void BindUsbGadget(const char* command);
     bool SetTimeFromRtc(int gmtOffset, long seconds);
@@ -132,8 +184,22 @@ private:
     std::atomic<bool> _running { false };
     bool _runApMode = false;
     bool _sdCardCheckTimer = false;
+    std::thread _power_command_thread;
     int _fileErrorCount = 0;
     CStatusMainDvr _status;
+    std::atomic<int> _supercap_voltage { 0 };
+    std::atomic<uint64_t> _battery_time { 0 };
+    bool _short_battery_plus_down = false;
+    RecordType _power_down_record_type = Normal;
+    std::atomic<bool> _battery_plus_down_sequence_done { false };
+    // The supply was lost: the end sequence asks the power chip to cut it.
+    std::atomic<bool> _battery_plus_down { false };
+    Micom::REASON _reason = Micom::NORMAL_OFF_POWER;
+    std::atomic<bool> _power_off { false };
+    // Medium check: consecutive checks that saw a card without a device, and
+    // the backup card's presence while the eMMC records.
+    int _dummyCardCount = 0;
+    bool _backupCardIn = false;
     std::atomic<int> _usb_status { 0 };
     std::thread _tt;
     std::atomic<int> _usbSocket { -1 };

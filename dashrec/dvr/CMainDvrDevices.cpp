@@ -1,6 +1,6 @@
 // The run mode's small hardware operations: back-light, microphone, CPU
-// clock, system time from the clock chip, the Wi-Fi access point and the
-// USB gadget's event thread.
+// clock, system time from the clock chip, the Wi-Fi access point, the USB
+// gadget's event thread and the speed-camera database in use.
 
 #include "dashrec/dvr/CMainDvr.h"
 
@@ -277,6 +277,14 @@ void CMainDvr::UsbEventThread()
         }
     }
     close(fd);
+}
+
+const char* CMainDvr::LoadSpeedCamDB()
+{
+    const char* emmcCopy = "/data/app/sc_cam.idb";
+    const char* path = access(emmcCopy, R_OK) == 0 ? emmcCopy : "/app/kvo/sc_cam.idb";
+    Log()->Print("[CMainDvr]speed-camera database %s\n", path);
+    return path;
 }
 
 } // namespace vk

@@ -56,6 +56,15 @@ void UITimer::Kill(WND::ID wnd, TIMER::ID tid)
     _list.remove_if([&](const timer_t& timer) { return timer.wnd == wnd && timer.tid == tid; });
 }
 
+long long UITimer::Remaining(WND::ID wnd, TIMER::ID tid)
+{
+    std::lock_guard<std::recursive_mutex> lock(_mutex);
+    for (const timer_t& timer : _list)
+        if (timer.wnd == wnd && timer.tid == tid)
+            return timer.usec / 1000;
+    return -1;
+}
+
 void UITimer::Tick(long long elapsedUsec)
 {
     std::lock_guard<std::recursive_mutex> lock(_mutex);

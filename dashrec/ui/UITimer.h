@@ -25,6 +25,8 @@ public:
     void Finalize();
     void Set(WND::ID wnd, TIMER::ID tid, int ms);
     void Kill(WND::ID wnd, TIMER::ID tid);
+    // Milliseconds left of an armed timer; -1 when none is armed.
+    long long Remaining(WND::ID wnd, TIMER::ID tid);
     // Local time with the full year and the month counted from 1.
     static std::tm GetLocalTime();
 
