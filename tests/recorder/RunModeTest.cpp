@@ -11,6 +11,7 @@
 #include "dashrec/dvr/FileLoop.h"
 #include "dashrec/dvr/CMainDvr.h"
 #include "tests/prefs/ChipFiles.h"
+#include "tests/runmode/Harness.h"
 
 #include <gtest/gtest.h>
 
@@ -26,46 +27,8 @@
 
 namespace {
 
+using namespace runmode;
 using vk::Singleton;
-
-std::string Source()
-{
-    return std::getenv("DASHREC_SOURCE_DIR");
-}
-
-int Shell(const std::string& command)
-{
-    return std::system(command.c_str());
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-std::string ShimLog()
-{
-    return ReadFile(std::string(std::getenv("DASHREC_HOST_DIR")) + "/shims.log");
-}
-
-size_t Count(const std::string& text, const std::string& what)
-{
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
-
-void InsertCard(const std::string& layout)
-{
-    std::string card = Source() + "/host/card/card.sh";
-    ASSERT_EQ(Shell(card + " make /tmp/sd.img 8192"), 0);
-    ASSERT_EQ(Shell(card + " attach sd /tmp/sd.img"), 0);
-    ASSERT_EQ(Shell(std::string(CARDFORM) + " /dev/mmcblk1 " + layout + " > /tmp/cardform.txt"), 0);
-}
 
 // Runs the recorder with the card as its medium until EXIT ends it; returns its first window.
 vk::WND::ID RunRecorder()

@@ -23,17 +23,12 @@ namespace runmode {
 
 using vk::Singleton;
 
-std::ostream& operator<<(std::ostream& out, const Posted& p)
-{
-    return out << "(" << p.wnd << ", " << p.cmd << ", " << p.param1 << ", " << p.param2 << ")";
-}
-
-namespace {
-
 std::string Source()
 {
     return std::getenv("DASHREC_SOURCE_DIR");
 }
+
+namespace {
 
 std::string CardTool()
 {
@@ -68,13 +63,15 @@ size_t Count(const std::string& text, const std::string& what)
     return n;
 }
 
-std::vector<Posted> Drain(int quietMs)
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
 {
-    std::vector<Posted> posted;
-    ipc_msg_t msg {};
-    while (vk::UIQueue::Inst()->RecvMessage(msg, quietMs) > 0)
-        posted.push_back({ msg.wnd, msg.cmd, msg.param1, msg.param2 });
-    return posted;
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 long long Armed(vk::TIMER::ID id)

@@ -7,33 +7,29 @@
 #include "dashrec/core/MessageIds.h"
 #include "dashrec/core/ipc.h"
 #include "dashrec/dvr/CMainDvr.h"
+#include "tests/devices/BusMessages.h"
 
 #include <functional>
-#include <ostream>
 #include <string>
 #include <vector>
 
 namespace runmode {
 
-struct Posted {
-    int wnd;
-    int cmd;
-    int param1;
-    int param2;
-    bool operator==(const Posted& o) const
-    {
-        return wnd == o.wnd && cmd == o.cmd && param1 == o.param1 && param2 == o.param2;
-    }
-};
-std::ostream& operator<<(std::ostream& out, const Posted& p);
+using devtest::Posted;
 
+std::string Source();
 int Shell(const std::string& command);
 std::string ReadFile(const std::string& path);
 std::string ShimLog();
 size_t Count(const std::string& text, const std::string& what);
+// Waits up to `timeoutMs` for `done`; whether it came.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 3000);
 
-// Everything posted on the bus until it stays quiet for `quietMs`.
-std::vector<Posted> Drain(int quietMs = 50);
+// Everything the handler just posted on the bus.
+inline std::vector<Posted> Drain()
+{
+    return devtest::TakePosted(50);
+}
 // Milliseconds left of one of the run mode's own timers; -1 when not armed.
 long long Armed(vk::TIMER::ID id);
 // Sends one message straight to a handler, as the loop would.

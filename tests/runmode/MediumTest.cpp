@@ -68,7 +68,7 @@ TEST_F(Medium, CardOutAndInWhileParked)
     EXPECT_EQ(Check(), (std::vector<Posted> { { WND::LIVEVIEW, WM::SD_CARD, 0, 0 } }));
     EXPECT_FALSE(_dvr->IsSdCardOn());
     EXPECT_EQ(PoolSize(), 0u);
-    EXPECT_EQ(Count(ShimLog(), "insert_sd"), 1u) << "the insert-card prompt";
+    EXPECT_TRUE(WaitUntil([] { return Count(ShimLog(), "insert_sd") == 1; })) << "the insert-card prompt, played aside";
     EXPECT_EQ(Armed(TIMER::NO_SDCARD_IN_PARKING_MODE), 60000);
 
     InsertCard(GOOD_LAYOUT);
