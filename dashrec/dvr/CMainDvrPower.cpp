@@ -65,7 +65,9 @@ bool RestartsWhenAccReturns(Micom::REASON reason)
 }
 
 // Which recording survives a power loss: the first row whose type runs; when
-// none runs, the first row.
+// none runs, the normal row. Loop recording goes on beside an event or a
+// parking clip, so those rows come first: the clip of the impact is the one
+// that must survive.
 struct PowerDownRow {
     RecordType kept;
     RecordType dropped[3];
@@ -74,17 +76,18 @@ struct PowerDownRow {
 };
 
 const PowerDownRow POWER_DOWN_TABLE[] = {
-    { Normal, { Event, Manual, Parking }, false, "Normal" },
     { Event, { Normal, Manual, Parking }, true, "Event" },
     { Parking, { Normal, Event, Manual }, true, "Parking" },
+    { Normal, { Event, Manual, Parking }, false, "Normal" },
 };
+const PowerDownRow& NORMAL_ROW = POWER_DOWN_TABLE[2];
 
 const PowerDownRow& RowToKeep(BmWorks* engine)
 {
     for (const PowerDownRow& row : POWER_DOWN_TABLE)
         if (engine->IsRunRecord(row.kept))
             return row;
-    return POWER_DOWN_TABLE[0];
+    return NORMAL_ROW;
 }
 
 } // namespace
