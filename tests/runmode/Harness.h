@@ -16,6 +16,11 @@
 namespace runmode {
 
 using devtest::Posted;
+using vk::CMainDvr;
+using vk::Singleton;
+namespace WND = vk::WND;
+namespace WM = vk::WM;
+namespace TIMER = vk::TIMER;
 
 std::string Source();
 int Shell(const std::string& command);

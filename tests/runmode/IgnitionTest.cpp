@@ -16,11 +16,6 @@
 namespace {
 
 using namespace runmode;
-using vk::CMainDvr;
-using vk::Singleton;
-namespace WND = vk::WND;
-namespace WM = vk::WM;
-namespace TIMER = vk::TIMER;
 
 enum Mode { NORMAL, PARKING, RESTART };
 

@@ -20,11 +20,6 @@
 namespace {
 
 using namespace runmode;
-using vk::CMainDvr;
-using vk::Singleton;
-namespace WND = vk::WND;
-namespace WM = vk::WM;
-namespace TIMER = vk::TIMER;
 
 const char* const GOOD_LAYOUT = "wqhd fhd 30 30 sd sd mstar";
 

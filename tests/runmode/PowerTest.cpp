@@ -25,10 +25,6 @@
 namespace {
 
 using namespace runmode;
-using vk::CMainDvr;
-using vk::Singleton;
-namespace WND = vk::WND;
-namespace WM = vk::WM;
 
 const char* const GPADC = "/sys/class/gpadc/data";
 
