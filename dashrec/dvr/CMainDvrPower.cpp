@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <future>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -41,6 +42,7 @@ const int POWER_HOLD_PRINT_MS = 200;
 const int POWER_OFF_COMMANDS = 3;
 const int POWER_OFF_PAUSE_MS = 120;
 const int AXP_POWER_OFF_WAIT_S = 10;
+const int ENGINE_RELEASE_WAIT_MS = 2000;
 
 SDDebug* Log()
 {
@@ -88,6 +90,34 @@ const PowerDownRow& RowToKeep(BmWorks* engine)
         if (engine->IsRunRecord(row.kept))
             return row;
     return NORMAL_ROW;
+}
+
+gboolean ReleaseOnEngineThread(gpointer data)
+{
+    for (BmMux& mux : BmWorks::Inst()->bmMux) {
+        mux.mVideo.mBmDma.Uninit();
+        mux.mVideo.mBmMod.Uninit();
+    }
+    auto* released = static_cast<std::promise<void>*>(data);
+    released->set_value();
+    delete released;
+    return G_SOURCE_REMOVE;
+}
+
+// The engine's thread reads the video memory for every frame it shows or
+// checks for motion: released beside it, a frame in flight would use freed
+// memory. So the outputs stop, and the memory goes on that thread, between
+// frames.
+void ReleaseVideoHardware()
+{
+    BmWorks* engine = BmWorks::Inst();
+    engine->PauseVideoOut(Front);
+    engine->PauseVideoOut(Rear);
+    auto* released = new std::promise<void>();
+    std::future<void> done = released->get_future();
+    g_idle_add(ReleaseOnEngineThread, released);
+    if (done.wait_for(std::chrono::milliseconds(ENGINE_RELEASE_WAIT_MS)) != std::future_status::ready)
+        Log()->Print("[CMainDvr]video hardware not released: the engine does not answer\n");
 }
 
 } // namespace
@@ -209,11 +239,7 @@ void CMainDvr::PrepareParkingRestart(const char* line)
     SetRestartMode();
     ApplyBootModeRule();
     Singleton<Micom>::Inst()->SendWDTDisable();
-    BmWorks* engine = BmWorks::Inst();
-    for (BmMux& mux : engine->bmMux) {
-        mux.mVideo.mBmDma.Uninit();
-        mux.mVideo.mBmMod.Uninit();
-    }
+    ReleaseVideoHardware();
     unsigned long long duration = Singleton<PollingGpio>::Inst()->GetParkingDuration();
     std::printf(line, duration);
     if (FILE* file = std::fopen("/tmp/pr", "w")) {

@@ -208,4 +208,13 @@ TEST(WriteErrors, TwoRestartRecordingAndTheThirdRestartsTheProgram)
     Shell("umount /mnt/extsd");
 }
 
+TEST(SpeedCamDatabase, TheEmmcCopyWinsOverTheShippedOne)
+{
+    CMainDvr* dvr = Singleton<CMainDvr>::Inst();
+    Shell("mkdir -p /data/app /app/kvo && touch /app/kvo/sc_cam.idb");
+    EXPECT_STREQ(dvr->LoadSpeedCamDB(), "/app/kvo/sc_cam.idb");
+    Shell("touch /data/app/sc_cam.idb");
+    EXPECT_STREQ(dvr->LoadSpeedCamDB(), "/data/app/sc_cam.idb");
+}
+
 } // namespace

@@ -187,4 +187,18 @@ TEST(PowerDown, SupplyLostWhileAnEventRecordsKeepsTheEventCutShort)
     dvr->Finalize();
 }
 
+TEST(ParkingRecovery, LeavesTheParkingDurationForTheNextStartAndEnds)
+{
+    PrepareBoard();
+    int status = RunInChild([] {
+        InitializeRecorder();
+        FireTimer(TIMER::PARKING_RECOVERY);
+    });
+    std::string log = ReadFile("/tmp/child.log");
+    EXPECT_EQ(status, 0) << log;
+    EXPECT_EQ(Count(log, "PARKING_RECOVERY ---------->0\n"), 1u) << log;
+    EXPECT_EQ(ReadFile("/tmp/pr"), "0") << "read back by the next start";
+    EXPECT_NE(access("/tmp/shutdown", F_OK), 0);
+}
+
 } // namespace
