@@ -206,6 +206,7 @@ TEST(WriteErrors, TwoRestartRecordingAndTheThirdRestartsTheProgram)
     EXPECT_NE(access("/tmp/exit", F_OK), 0) << "no marker: the launcher starts the program again";
     EXPECT_NE(access("/tmp/shutdown", F_OK), 0);
     Shell("umount /mnt/extsd");
+    vk::UIQueue::Inst()->Finalize();
 }
 
 TEST(SpeedCamDatabase, TheEmmcCopyWinsOverTheShippedOne)
