@@ -2,6 +2,7 @@
 // watchdog over a pty, and recording-file errors counted into /data/app.
 
 #include "dashrec/core/MessageQueue.h"
+#include "dashrec/core/Pref.h"
 #include "dashrec/devices/Micom.h"
 #include "dashrec/dvr/FileLoop.h"
 #include "dashrec/ui/UITimer.h"
@@ -199,12 +200,16 @@ TEST(WriteErrors, TwoRestartRecordingAndTheThirdRestartsTheProgram)
     EXPECT_EQ(ReadFile("/data/app/FileOpenFailed"), "1\n");
     EXPECT_NE(ReadFile("/data/app/dev.ls").find("mmcblk1p1"), std::string::npos) << "the snapshot for diagnosis";
 
+    vk::Pref* pref = Singleton<vk::Pref>::Inst();
+    pref->SetBootStatus(vk::SYSTEM::BOOT_MODE::MESSAGE_ONLY);
     int status = RunInChild([] { FireTimer(TIMER::FILE_WRITE_FAILED); });
     EXPECT_EQ(status, 0) << ReadFile("/tmp/child.log");
     EXPECT_NE(ReadFile("/tmp/child.log").find("WriteErrorCount & exit"), std::string::npos);
     EXPECT_EQ(ReadFile("/data/app/FileWriteFailed"), "2\n");
     EXPECT_NE(access("/tmp/exit", F_OK), 0) << "no marker: the launcher starts the program again";
     EXPECT_NE(access("/tmp/shutdown", F_OK), 0);
+    pref->Init();
+    EXPECT_EQ(pref->GetBootMode(), vk::SYSTEM::BOOT_MODE::MESSAGE_ONLY) << "the next start announces as this one";
     Shell("umount /mnt/extsd");
     vk::UIQueue::Inst()->Finalize();
 }
