@@ -15,6 +15,7 @@
 #include <fstream>
 #include <signal.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -137,7 +138,15 @@ vk::CMainDvr* InitializeRecorder()
     return dvr;
 }
 
-int RunInChild(const std::function<void()>& body, int timeoutMs)
+bool WaitForMcuLine()
+{
+    return WaitUntil([] {
+        struct stat info {};
+        return stat("/dev/ttyS1", &info) == 0 && S_ISCHR(info.st_mode);
+    }, 5000);
+}
+
+int RunInChild(const std::function<void()>& body, const std::function<void()>& beside, int timeoutMs)
 {
     std::fflush(nullptr);
     pid_t child = fork();
@@ -147,6 +156,8 @@ int RunInChild(const std::function<void()>& body, int timeoutMs)
         body();
         _exit(99); // the body was to end the program itself
     }
+    if (beside)
+        beside();
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     int status = 0;
     while (waitpid(child, &status, WNOHANG) == 0) {

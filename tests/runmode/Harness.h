@@ -54,8 +54,12 @@ void PrepareBoard();
 vk::CMainDvr* InitializeRecorder();
 
 // Runs `body` in a child process that must end itself; its standard output
-// goes to "/tmp/child.log". Returns the exit status, or -1 when it was killed
-// or did not end within `timeoutMs`.
-int RunInChild(const std::function<void()>& body, int timeoutMs = 30000);
+// goes to "/tmp/child.log". The parent runs `beside` meanwhile: peers with
+// threads start only after the fork, which copies no thread and so no lock a
+// thread of the parent held. Returns the exit status, or -1 when it was
+// killed or did not end within `timeoutMs`.
+int RunInChild(const std::function<void()>& body, const std::function<void()>& beside = {}, int timeoutMs = 30000);
+// The MCU's serial line is bound: the board simulator of the parent is up.
+bool WaitForMcuLine();
 
 } // namespace runmode

@@ -42,10 +42,11 @@ TEST(Shutdown, AccOffWithParkingSwitchedOffPowersTheBoardDown)
     std::string error;
     ASSERT_TRUE(scenario.Parse("0s acc off\n", error)) << error;
     board::Board mcu(scenario);
-    ASSERT_TRUE(mcu.Start());
     MountDataForTheEnd();
 
     int status = RunInChild([] {
+        if (!WaitForMcuLine())
+            _exit(97);
         CMainDvr* dvr = InitializeRecorder();
         std::thread([] {
             sleep(1);
@@ -54,7 +55,7 @@ TEST(Shutdown, AccOffWithParkingSwitchedOffPowersTheBoardDown)
                 vk::UIQueue::Inst()->SendMessage(WND::CMAIN_DVR, WM::ACC, vk::PARAM1::ACC_OFF);
         }).detach();
         dvr->Start();
-    });
+    }, [&mcu] { EXPECT_TRUE(mcu.Start()); });
     mcu.Stop();
     std::string log = ReadFile("/tmp/child.log");
     EXPECT_EQ(status, 0) << log;
@@ -75,14 +76,16 @@ class Capacitor {
 public:
     explicit Capacitor(int fallsAtMs) : _fallsAtMs(fallsAtMs) {}
 
-    bool Start()
+    bool Make()
     {
         unlink(GPADC);
-        if (mkfifo(GPADC, 0666) != 0)
-            return false;
+        return mkfifo(GPADC, 0666) == 0;
+    }
+
+    void Start()
+    {
         _start = std::chrono::steady_clock::now();
         _thread = std::thread(&Capacitor::Serve, this);
-        return true;
     }
 
     void Stop()
@@ -132,12 +135,12 @@ TEST(Shutdown, ACapacitorRunningLowSplitsTheLastFileThen)
     PrepareBoard();
     MountDataForTheEnd();
     Capacitor capacitor(800);
-    ASSERT_TRUE(capacitor.Start());
+    ASSERT_TRUE(capacitor.Make());
     int status = RunInChild([] {
         CMainDvr* dvr = Singleton<CMainDvr>::Inst();
         dvr->SetBatteryTime(BmClock::Inst()->Msec());
         FireTimer(vk::TIMER::SHUTDOWN);
-    });
+    }, [&capacitor] { capacitor.Start(); });
     capacitor.Stop();
     std::string log = ReadFile("/tmp/child.log");
     EXPECT_EQ(status, 0) << log;
@@ -199,6 +202,49 @@ TEST(ParkingRecovery, LeavesTheParkingDurationForTheNextStartAndEnds)
     EXPECT_EQ(Count(log, "PARKING_RECOVERY ---------->0\n"), 1u) << log;
     EXPECT_EQ(ReadFile("/tmp/pr"), "0") << "read back by the next start";
     EXPECT_NE(access("/tmp/shutdown", F_OK), 0);
+}
+
+// Ignition back during a shutdown: a cut-off or ignition-off shutdown restarts
+// the recorder instead, a power-key or normal one powers down all the same.
+TEST(Shutdown, IgnitionBackDuringTheShutdown)
+{
+    PrepareBoard();
+    const int NOT_ENDED = 99; // the power-off thread did not end the program
+    struct Case {
+        vk::Micom::REASON reason;
+        int status;
+        std::vector<std::string> powerOff;
+    };
+    const Case cases[] = {
+        { vk::Micom::ACC_OFF, 0, {} },
+        { vk::Micom::CUT_OFF_POWER, 0, {} },
+        { vk::Micom::POWER_KEY, NOT_ENDED, std::vector<std::string>(3, "POWER_OFF 0 4") },
+        { vk::Micom::NORMAL_OFF_POWER, NOT_ENDED, std::vector<std::string>(3, "POWER_OFF 0 0") },
+    };
+    for (const Case& c : cases) {
+        board::Scenario scenario;
+        std::string error;
+        ASSERT_TRUE(scenario.Parse("0s acc on\n", error)) << error;
+        board::Board mcu(scenario);
+        int status = RunInChild([reason = c.reason] {
+            if (!WaitForMcuLine())
+                _exit(97);
+            vk::UIQueue::Inst()->Init();
+            vk::Micom* micom = Singleton<vk::Micom>::Inst();
+            micom->Init();
+            micom->Start();
+            ipc_msg_t msg = Message(WND::CMAIN_DVR, WM::SHUTDOWN, reason);
+            Singleton<CMainDvr>::Inst()->OnShutDown(msg);
+            sleep(6); // past the thread's longest path
+        }, [&mcu] { EXPECT_TRUE(mcu.Start()); });
+        mcu.Stop();
+        EXPECT_EQ(status, c.status) << "reason " << c.reason;
+        std::vector<std::string> powerOff;
+        for (const board::McuFrame& frame : mcu.Received())
+            if (frame.cmd == vk::Micom::CPU_CMD_POWER_OFF)
+                powerOff.push_back(board::DescribeFrame(frame));
+        EXPECT_EQ(powerOff, c.powerOff) << "reason " << c.reason;
+    }
 }
 
 } // namespace
