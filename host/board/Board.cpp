@@ -29,6 +29,7 @@ bool Board::Start()
 {
     if (!LayOutSysfs() || !_line.Bind(MCU_LINE) || !_sensors.Start())
         return false;
+    _outside.Start(_state);
     _running = true;
     _thread = std::thread(&Board::Run, this);
     return true;
@@ -87,6 +88,7 @@ void Board::ApplyToBoard()
 {
     WriteNode(GpioValuePath(GPIO_BATTERY_PLUS), _state.supply ? "0" : "1");
     _sensors.Apply(_state.sensors);
+    _outside.Apply(_state);
 }
 
 void Board::ReadFromProgram()

@@ -1,9 +1,11 @@
 #pragma once
 // The car and the board for one run of the program: lays out the sysfs tree,
-// holds the MCU's end of "/dev/ttyS1", plays the MCU and the B+ line along a
-// scenario, and records what the program sends to the MCU.
+// holds the MCU's end of "/dev/ttyS1", plays the MCU, the B+ line, the
+// sensors, the card slot and the cameras' scene along a scenario, and records
+// what the program sends to the MCU.
 
 #include "host/board/McuModel.h"
+#include "host/board/Outside.h"
 #include "host/board/PtyLine.h"
 #include "host/board/Scenario.h"
 #include "host/board/SensorSim.h"
@@ -56,6 +58,7 @@ private:
     PtyLine _line;
     McuModel _mcu;
     SensorSim _sensors;
+    Outside _outside;
     std::string _recordPath;
 
     std::mutex _mutex;

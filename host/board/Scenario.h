@@ -22,6 +22,8 @@ struct BoardState {
     float celsius = 25.0f;
     bool powerKey = false;
     bool supply = true; // the permanent supply (B+) is present
+    bool card = true; // the SD card is in its slot
+    int kills = 0; // "kill" events so far: each one cuts the program off once
     SensorState sensors;
 };
 
