@@ -1,14 +1,28 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the recorder on this PC inside the sandbox.
+# run.sh [SCENARIO]: sets up, builds and runs the recorder on this PC inside
+# the sandbox, the board simulator playing SCENARIO (host/scenarios/drive.scn:
+# a drive, a shock, parking, someone walking past, the ignition on again and
+# the supply cut).
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+scenario=$(realpath "${1:-$top/host/scenarios/drive.scn}")
 cd "$top"
 host/scripts/setup.sh
 host/scripts/build.sh build/run -DDASHREC_TESTS=OFF
 
-run_dir="$top/build/run/sandbox"
-rm -rf "$run_dir"
-mkdir -p "$run_dir"
-DASHREC_SANDBOX_ROOT="$run_dir" host/sandbox/sandbox.sh host/scripts/run-inside.sh "$top/build/run"
+sandbox=$top/build/run/sandbox
+out=$top/build/run/output
+rm -rf "$sandbox" "$out"
+mkdir -p "$sandbox"
+status=0
+DASHREC_SANDBOX_ROOT="$sandbox" host/sandbox/sandbox.sh host/scripts/run-inside.sh "$top/build/run" "$scenario" "$out" ||
+    status=$?
+
 echo
-echo "The run's files are in $run_dir (tmp, mnt, data: the device's /tmp, /mnt, /data)."
+echo "The run ended (status $status). What it left:"
+echo "  recordings:  $out/recordings ($(find "$out/recordings" -type f 2>/dev/null | wc -l) files)"
+echo "  card log:    $out/card-log (HISTORY.DM1, HISTORY.DM0)"
+echo "  screenshots: $out/screenshots ($(find "$out/screenshots" -name '*.png' 2>/dev/null | wc -l) pictures)"
+echo "  the card:    $out/sd.img (its volume at 1 MiB: mdir -i $out/sd.img@@1M)"
+echo "  logs:        $out/dashrec.log, $out/boardsim.log, $out/mcu.log; encoding: $(cat "$out/encoder" 2>/dev/null)"
+echo "  the device's /tmp, /mnt, /data: $sandbox"
