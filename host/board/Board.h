@@ -46,6 +46,8 @@ public:
     bool WaitForEnd(int timeoutMs);
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     void Run();
     void PlayDueEvents(double elapsedSec);
     void ApplyToBoard();
@@ -67,6 +69,7 @@ private:
     bool _poweredOff = false;
     bool _ended = false;
 
+    Clock::time_point _start;
     std::atomic<bool> _running { false };
     std::thread _thread;
 };

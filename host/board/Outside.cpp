@@ -3,6 +3,8 @@
 #include "host/board/Sysfs.h"
 #include "host/soc/SceneControl.h"
 
+#include "dashrec/core/Pref.h"
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -68,6 +70,7 @@ void Outside::Apply(const BoardState& state)
         ApplyCard(state.card);
     }
     ApplyScene(state);
+    ApplyStorage(state.storage);
     for (; _kills < state.kills; ++_kills)
         Kill();
 }
@@ -106,6 +109,21 @@ void Outside::ApplyScene(const BoardState& state)
     }
     _moving = moving;
     _sceneWritten = soc::WriteSceneControl(_scene);
+}
+
+// Through the program's own preference record, so that it reads back as saved.
+void Outside::ApplyStorage(const std::string& medium)
+{
+    if (medium == _storage)
+        return;
+    _storage = medium;
+    vk::Pref* pref = vk::Singleton<vk::Pref>::Inst();
+    pref->Init();
+    if (medium == "sd")
+        pref->SetSdCardRecording();
+    else
+        pref->SetInternalStorageRecording();
+    pref->Save();
 }
 
 void Outside::Kill()

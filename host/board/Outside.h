@@ -3,7 +3,8 @@
 // card's device nodes attached and detached as host/card/card.sh does, and
 // the detect node), the scene before the cameras (the road stands still with
 // the car, someone walks past), and the program cut off at once by a power
-// cut (SIGKILL to the pid in "$DASHREC_HOST_DIR/dashrec.pid").
+// cut (SIGKILL to the pid in "$DASHREC_HOST_DIR/dashrec.pid"), and the
+// recording medium that the preferences in the EEPROM name.
 
 #include "host/board/Scenario.h"
 #include "host/soc/SceneControl.h"
@@ -24,11 +25,13 @@ public:
 private:
     void ApplyCard(bool in);
     void ApplyScene(const BoardState& state);
+    void ApplyStorage(const std::string& medium);
     void Kill();
 
     bool _cardIn = false;
     bool _cardWanted = true; // the scenario's last word on the card
     std::string _cardImage;
+    std::string _storage;
     int _kills = 0;
     int _motions = 0;
     bool _moving = true;

@@ -106,6 +106,18 @@ bool ParseKill(const Words& args, Apply& apply, std::string& error)
     return true;
 }
 
+// "storage sd": the preferences in the EEPROM name the recording medium.
+bool ParseStorage(const Words& args, Apply& apply, std::string& error)
+{
+    if (args.size() != 1 || (args[0] != "sd" && args[0] != "internal")) {
+        error = "expected storage sd or internal";
+        return false;
+    }
+    std::string medium = args[0];
+    apply = [medium](BoardState& s) { s.storage = medium; };
+    return true;
+}
+
 struct EventKind {
     const char* name;
     EventParser parse;
@@ -119,6 +131,7 @@ const EventKind EVENT_KINDS[] = {
     { "power", ParseToggle<&BoardState::supply, ON_OFF> },
     { "card", ParseToggle<&BoardState::card, IN_OUT> },
     { "kill", ParseKill },
+    { "storage", ParseStorage },
     { "gps", ParseGps },
     { "shock", ParseShock },
     { "tap", ParseTap },

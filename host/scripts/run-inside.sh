@@ -12,7 +12,8 @@
 #   dashrec.log, boardsim.log, mcu.log, encoder (the encoder's mode)
 #
 # DASHREC_SOC_VENC=replay or live chooses the encoders; unset, a quick
-# measurement does. DASHREC_SHOT_SECONDS sets the screenshot period (5).
+# measurement does. DASHREC_SHOT_SECONDS sets the screenshot period (5),
+# DASHREC_RUN_GRACE the seconds the run goes on after the last event (8).
 set -euo pipefail
 build=$(realpath "$1")
 scenario=$(realpath "$2")
@@ -24,7 +25,7 @@ export MTOOLS_SKIP_CHECK=1
 # The layout of the run's card: 1440p front, 1080p rear, at the default rates.
 LAYOUT=(wqhd fhd 30 30)
 CARD_MIB=8192 # the smallest FAT32 card of this layout; a sparse file, so small on disk
-GRACE_SECONDS=8
+GRACE_SECONDS=${DASHREC_RUN_GRACE:-8}
 SHOT_SECONDS=${DASHREC_SHOT_SECONDS:-5}
 FRAME_MS=33
 
@@ -77,7 +78,9 @@ alive() {
 collect_screenshots() {
     local shot
     for shot in $(find /mnt/extsd -maxdepth 1 -name '[0-9][0-9][0-9][0-9].png' ! -newermt '-1 seconds' 2>/dev/null); do
-        ffmpeg -v error -y -i "$shot" -vf transpose=2 "$out/screenshots/$(basename "$shot")" && rm -f "$shot"
+        # A card pulled out takes a shot with it.
+        ffmpeg -v error -y -i "$shot" -vf transpose=2 "$out/screenshots/$(basename "$shot")" 2>/dev/null &&
+            rm -f "$shot" || true
     done
 }
 
@@ -112,8 +115,13 @@ insert_card
 coproc SIM { "$build/host/board/boardsim" "$scenario" 2> "$out/boardsim.log"; }
 sim_pid=$SIM_PID
 trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
-read -r -t 10 ready <&"${SIM[0]}" || true
-[[ ${ready:-} == "[boardsim] ready" ]] || { echo "board simulator not ready: $(cat "$out/boardsim.log")" >&2; exit 1; }
+# What it prints before (the preferences it sets up) goes to its log.
+ready=
+while read -r -t 10 line <&"${SIM[0]}"; do
+    [[ $line == "[boardsim] ready" ]] && { ready=1; break; }
+    echo "$line" >> "$out/boardsim.log"
+done
+[[ -n $ready ]] || { echo "board simulator not ready: $(cat "$out/boardsim.log")" >&2; exit 1; }
 
 console=$out/console
 rm -f "$console"

@@ -34,8 +34,9 @@ bool ReadFile(const std::string& path, SceneControl& control)
 }
 
 // Every camera thread asks for each frame: the file is read only now and then.
-SceneControl Current(Clock::time_point now)
+SceneControl Current()
 {
+    Clock::time_point now = Clock::now();
     static std::mutex mutex;
     static SceneControl control;
     static Clock::time_point nextRead;
@@ -71,7 +72,7 @@ bool WriteSceneControl(const SceneControl& control)
 
 void ApplySceneControl(Clock::time_point when, double sceneEpochSec, SceneShot& shot)
 {
-    SceneControl control = Current(when);
+    SceneControl control = Current();
     double now = MonotonicSeconds(when);
     double roadAt = control.stillSince >= 0 ? std::min(now, control.stillSince) : now;
     shot.timeSec = std::max(0.0, roadAt - sceneEpochSec);
