@@ -44,6 +44,12 @@ bool IsBlockDevice(const char* path)
 
 } // namespace
 
+Outside::~Outside()
+{
+    if (_slot.joinable())
+        _slot.join();
+}
+
 std::string AttachedCardImage()
 {
     std::ifstream record(HostFile("card/nodes/mmcblk1"));
@@ -83,14 +89,20 @@ void Outside::ApplyCard(bool in)
         std::fprintf(stderr, "[boardsim] card in: no card image to insert\n");
         return;
     }
+    _cardIn = in;
     // Out: the detect pin opens first, as the card leaves its contacts.
     if (!in)
         WriteNode(CARD_DETECT, "0");
-    if (!RunCardScript(in ? "attach" : "detach", in ? _cardImage : std::string()))
-        std::fprintf(stderr, "[boardsim] card %s failed\n", in ? "in" : "out");
-    if (in)
-        WriteNode(CARD_DETECT, "1");
-    _cardIn = in;
+    // Writing a mounted volume back takes a while: the MCU and the timeline go on meanwhile.
+    if (_slot.joinable())
+        _slot.join();
+    std::string image = in ? _cardImage : std::string();
+    _slot = std::thread([in, image] {
+        if (!RunCardScript(in ? "attach" : "detach", image))
+            std::fprintf(stderr, "[boardsim] card %s failed\n", in ? "in" : "out");
+        if (in)
+            WriteNode(CARD_DETECT, "1");
+    });
 }
 
 void Outside::ApplyScene(const BoardState& state)

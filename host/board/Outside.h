@@ -10,6 +10,7 @@
 #include "host/soc/SceneControl.h"
 
 #include <string>
+#include <thread>
 
 namespace board {
 
@@ -17,6 +18,11 @@ class Outside {
 public:
     static constexpr const char* SD_DEVICE = "/dev/mmcblk1";
     static constexpr const char* CARD_DETECT = "/sys/sdcard0/detect";
+
+    Outside() = default;
+    ~Outside();
+    Outside(const Outside&) = delete;
+    Outside& operator=(const Outside&) = delete;
 
     // Takes the card in the slot now, if any, as the one a later "card in" inserts.
     void Start(const BoardState& state);
@@ -31,6 +37,7 @@ private:
     bool _cardIn = false;
     bool _cardWanted = true; // the scenario's last word on the card
     std::string _cardImage;
+    std::thread _slot; // the card going in or out
     std::string _storage;
     int _kills = 0;
     int _motions = 0;
