@@ -13,6 +13,28 @@ fail() {
     exit 1
 }
 
+# insert_card BUILD IMAGE: a fresh card of the run's layout in the slot,
+# mounted at /mnt/extsd as the launcher mounts it.
+insert_card() {
+    "$CARD_SCRIPT" make "$2" 8192
+    "$CARD_SCRIPT" attach sd "$2"
+    "$1/cardform/cardform" /dev/mmcblk1 wqhd fhd 30 30 sd sd mstar > /tmp/cardform.txt || fail "cardform"
+    mkdir -p /mnt/extsd
+    mount /dev/mmcblk1p1 /mnt/extsd/
+}
+
+# take_free_file FOLDER PREFIX NAME: the oldest free front file of the mounted
+# card's FOLDER becomes NAME, no longer hidden, as the file loop takes one
+# over; prints its path.
+take_free_file() {
+    local free path=/mnt/extsd/$1/$3
+    free=$(find "/mnt/extsd/$1" -maxdepth 1 -name ".${2}90925-*F.TMP" | sort | head -1)
+    [[ -n $free ]] || fail "no free front file in $1"
+    mv "$free" "$path"
+    python3 -c 'import os, sys; os.setxattr(sys.argv[1], "user.fat.attributes", b"32")' "$path" # archive only
+    echo "$path"
+}
+
 # card_files IMAGE [PATTERN]: the card's visible files, "FOLDER/NAME" a line.
 card_files() {
     "$SOURCE_DIR/host/card/card-files.sh" "$@"

@@ -7,18 +7,9 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 build=$1
 image=/tmp/sd.img
-"$CARD_SCRIPT" make "$image" 8192
-"$CARD_SCRIPT" attach sd "$image"
-"$build/cardform/cardform" /dev/mmcblk1 wqhd fhd 30 30 sd sd mstar > /tmp/cardform.txt || fail "cardform"
-mkdir -p /mnt/extsd
-mount /dev/mmcblk1p1 /mnt/extsd/
-
-# The oldest free front file of NORMAL, as the file loop takes it over.
-free=$(find /mnt/extsd/NORMAL -name '.NORM90925-*F.TMP' | sort | head -1)
-[[ -n $free ]] || fail "no free front file in NORMAL"
-size=$(stat -c %s "$free")
-recording=/mnt/extsd/NORMAL/NORM261210-120000F.MP4
-mv "$free" "$recording"
+insert_card "$build" "$image"
+recording=$(take_free_file NORMAL NORM NORM261210-120000F.MP4)
+size=$(stat -c %s "$recording")
 # Known bytes at the start, across a cluster boundary in the middle, and at the very end.
 head -c 3000000 /dev/urandom > /tmp/start.bin
 head -c 100000 /dev/urandom > /tmp/middle.bin
@@ -27,7 +18,6 @@ middle_at=$((size / 2 - 50000))
 dd if=/tmp/start.bin of="$recording" conv=notrunc status=none
 dd if=/tmp/middle.bin of="$recording" bs=1 seek="$middle_at" conv=notrunc status=none
 dd if=/tmp/end.bin of="$recording" bs=1 seek=$((size - 4096)) conv=notrunc status=none
-python3 -c 'import os, sys; os.setxattr(sys.argv[1], "user.fat.attributes", b"32")' "$recording" # archive, no longer hidden
 sync
 
 # What the image must hold: the file's size, the written bytes, zeros elsewhere.
