@@ -10,13 +10,20 @@ cd "$top"
 host/scripts/setup.sh
 host/scripts/build.sh build/run -DDASHREC_TESTS=OFF
 
+# The card's loop devices need root: the run itself goes through sudo when it is at hand.
+as_root=()
+if [[ $EUID -ne 0 ]] && command -v sudo > /dev/null; then
+    export XAUTHORITY=${XAUTHORITY:-$HOME/.Xauthority}
+    as_root=(sudo --preserve-env=DISPLAY,XAUTHORITY,DASHREC_SOC_VENC)
+fi
 sandbox=$top/build/run/sandbox
 out=$top/build/run/output
-rm -rf "$sandbox" "$out"
+"${as_root[@]}" rm -rf "$sandbox" "$out"
 mkdir -p "$sandbox"
 status=0
-DASHREC_SANDBOX_ROOT="$sandbox" host/sandbox/sandbox.sh host/scripts/run-inside.sh "$top/build/run" "$scenario" "$out" ||
-    status=$?
+"${as_root[@]}" env DASHREC_SANDBOX_ROOT="$sandbox" host/sandbox/sandbox.sh host/scripts/run-inside.sh \
+    "$top/build/run" "$scenario" "$out" || status=$?
+((${#as_root[@]} == 0)) || "${as_root[@]}" chown -R "$(id -u):$(id -g)" "$sandbox" "$out"
 
 echo
 echo "The run ended (status $status). What it left:"
