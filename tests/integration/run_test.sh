@@ -63,5 +63,7 @@ card_swap)
     fail "no checks for scenario $name"
     ;;
 esac
+! grep -l "ERROR: [A-Za-z]*Sanitizer\|runtime error:" "$out/dashrec.log" "$out/boardsim.log" ||
+    fail "a sanitizer reported an error"
 check_card "$build" "$out/sd.img"
 echo "$name: the run checks out"
