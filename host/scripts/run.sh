@@ -33,3 +33,4 @@ echo "  screenshots: $out/screenshots ($(find "$out/screenshots" -name '*.png' 2
 echo "  the card:    $out/sd.img (its volume at 1 MiB: MTOOLS_SKIP_CHECK=1 mdir -i $out/sd.img@@1M ::/)"
 echo "  logs:        $out/dashrec.log, $out/boardsim.log, $out/mcu.log; encoding: $(cat "$out/encoder" 2>/dev/null)"
 echo "  the device's /tmp, /mnt, /data: $sandbox"
+exit "$status"
