@@ -139,7 +139,8 @@ say "dashrec $pid runs $(basename "$scenario")"
 ends_at=$((SECONDS + $(scenario_seconds "$scenario") + GRACE_SECONDS))
 next_shot=$((SECONDS + SHOT_SECONDS))
 while alive "$pid"; do
-    if ((SECONDS >= next_shot)); then
+    # No shot once the run is being ended: the screen may be gone by then.
+    if ((SECONDS >= next_shot && SECONDS < ends_at)); then
         printf k >&3
         next_shot=$((SECONDS + SHOT_SECONDS))
     fi
