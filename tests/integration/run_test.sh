@@ -39,11 +39,12 @@ expect_screenshots() {
 
 case $name in
 drive)
-    # Ended through the bus, as the launcher's exit does; the card log holds the run.
+    # The supply cut at the end powers the recorder down by itself; the card log holds the run.
     [[ $RUN_STATUS == 0 ]] || fail "dashrec ended with $RUN_STATUS"
-    [[ -e /tmp/exit ]] || fail "no exit marker for the launcher"
+    [[ -e /tmp/shutdown ]] || fail "no power-off marker for the launcher"
     grep -qx "START 0 0" "$out/mcu.log" || fail "the MCU link never started: $(cat "$out/mcu.log")"
-    expect_log "$(card_log_text)" "DVR starts" "Send Event Message" "Battery+ Down" "[CMainDvr]WM::EXIT"
+    expect_log "$(card_log_text)" "DVR starts" "Send Event Message" "Battery+ Down"
+    grep -q -- "---------- SYSTEM SHUTDOWN ----------" "$out/dashrec.log" || fail "no shutdown sequence"
     expect_screenshots
     ;;
 power_cut)
