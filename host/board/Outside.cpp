@@ -76,7 +76,7 @@ void Outside::Apply(const BoardState& state)
         ApplyCard(state.card);
     }
     ApplyScene(state);
-    ApplyStorage(state.storage);
+    ApplyPreferences(state);
     for (; _kills < state.kills; ++_kills)
         Kill();
 }
@@ -124,17 +124,22 @@ void Outside::ApplyScene(const BoardState& state)
 }
 
 // Through the program's own preference record, so that it reads back as saved.
-void Outside::ApplyStorage(const std::string& medium)
+void Outside::ApplyPreferences(const BoardState& state)
 {
-    if (medium == _storage)
+    if (state.storage == _storage && state.parking == _parking)
         return;
-    _storage = medium;
+    _storage = state.storage;
+    _parking = state.parking;
     vk::Pref* pref = vk::Singleton<vk::Pref>::Inst();
     pref->Init();
-    if (medium == "sd")
+    if (_storage == "sd")
         pref->SetSdCardRecording();
-    else
+    else if (_storage == "internal")
         pref->SetInternalStorageRecording();
+    if (_parking == "on")
+        pref->SetParkingModeOn();
+    else if (_parking == "off")
+        pref->SetParkingModeOff();
     pref->Save();
 }
 

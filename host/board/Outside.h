@@ -31,7 +31,7 @@ public:
 private:
     void ApplyCard(bool in);
     void ApplyScene(const BoardState& state);
-    void ApplyStorage(const std::string& medium);
+    void ApplyPreferences(const BoardState& state);
     void Kill();
 
     bool _cardIn = false;
@@ -39,6 +39,7 @@ private:
     std::string _cardImage;
     std::thread _slot; // the card going in or out
     std::string _storage;
+    std::string _parking;
     int _kills = 0;
     int _motions = 0;
     bool _moving = true;

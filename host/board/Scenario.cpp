@@ -32,6 +32,7 @@ struct Toggle {
 const Toggle ON_OFF = { "on", "off" };
 const Toggle DOWN_UP = { "down", "up" };
 const Toggle IN_OUT = { "in", "out" };
+const Toggle MEDIA = { "sd", "internal" };
 
 bool ParseSwitch(const Words& args, const Toggle& words, bool& value, std::string& error)
 {
@@ -40,6 +41,18 @@ bool ParseSwitch(const Words& args, const Toggle& words, bool& value, std::strin
         return false;
     }
     value = args[0] == words.on;
+    return true;
+}
+
+// A switch word and nothing after it.
+bool ParseOneWord(const Words& args, const Toggle& words, bool& value, std::string& error)
+{
+    if (!ParseSwitch(args, words, value, error))
+        return false;
+    if (args.size() != 1) {
+        error = "expected one word";
+        return false;
+    }
     return true;
 }
 
@@ -71,12 +84,8 @@ template <bool BoardState::*Field, const Toggle& Choice>
 bool ParseToggle(const Words& args, Apply& apply, std::string& error)
 {
     bool on = false;
-    if (!ParseSwitch(args, Choice, on, error))
+    if (!ParseOneWord(args, Choice, on, error))
         return false;
-    if (args.size() != 1) {
-        error = "expected one word";
-        return false;
-    }
     apply = [on](BoardState& s) { s.*Field = on; };
     return true;
 }
@@ -106,15 +115,15 @@ bool ParseKill(const Words& args, Apply& apply, std::string& error)
     return true;
 }
 
-// "storage sd": the preferences in the EEPROM name the recording medium.
-bool ParseStorage(const Words& args, Apply& apply, std::string& error)
+// "storage sd|internal", "parking on|off": what the preferences in the EEPROM say.
+template <std::string BoardState::*Field, const Toggle& Choices>
+bool ParsePreference(const Words& args, Apply& apply, std::string& error)
 {
-    if (args.size() != 1 || (args[0] != "sd" && args[0] != "internal")) {
-        error = "expected storage sd or internal";
+    bool first = false;
+    if (!ParseOneWord(args, Choices, first, error))
         return false;
-    }
-    std::string medium = args[0];
-    apply = [medium](BoardState& s) { s.storage = medium; };
+    std::string value = args[0];
+    apply = [value](BoardState& s) { s.*Field = value; };
     return true;
 }
 
@@ -131,7 +140,8 @@ const EventKind EVENT_KINDS[] = {
     { "power", ParseToggle<&BoardState::supply, ON_OFF> },
     { "card", ParseToggle<&BoardState::card, IN_OUT> },
     { "kill", ParseKill },
-    { "storage", ParseStorage },
+    { "storage", ParsePreference<&BoardState::storage, MEDIA> },
+    { "parking", ParsePreference<&BoardState::parking, ON_OFF> },
     { "gps", ParseGps },
     { "shock", ParseShock },
     { "tap", ParseTap },

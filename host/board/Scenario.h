@@ -24,6 +24,7 @@ struct BoardState {
     bool supply = true; // the permanent supply (B+) is present
     bool card = true; // the SD card is in its slot
     std::string storage; // the recording medium the EEPROM's preferences name ("sd", "internal"); empty: as they are
+    std::string parking; // parking mode in the EEPROM's preferences ("on", "off"); empty: as they are
     int kills = 0; // "kill" events so far: each one cuts the program off once
     SensorState sensors;
 };

@@ -5,8 +5,9 @@
 // records every frame the program sends in "$DASHREC_HOST_DIR/mcu.log". It
 // prints "[boardsim] ready" once the program may start (the events of time 0
 // are in place by then), logs each event to standard error as it plays it,
-// and ends when the program asks the MCU for power-off, or on SIGINT or
-// SIGTERM. A "kill" event cuts off the pid in "$DASHREC_HOST_DIR/dashrec.pid".
+// and ends a moment after the program asks the MCU for power-off (the
+// repeated commands of that moment recorded too), or on SIGINT or SIGTERM.
+// A "kill" event cuts off the pid in "$DASHREC_HOST_DIR/dashrec.pid".
 
 #include "host/board/Board.h"
 
@@ -20,6 +21,7 @@
 namespace {
 
 const char* const DEFAULT_SCENARIO = "0s acc on 12.4V\n";
+const int POWER_CUT_DELAY_TICKS = 10; // of 100 ms
 
 volatile std::sig_atomic_t gStop = 0;
 
@@ -67,6 +69,9 @@ int main(int argc, char* argv[])
     std::printf("[boardsim] ready\n");
     std::fflush(stdout);
     while (!gStop && !sim.PoweredOff())
+        usleep(100 * 1000);
+    // The MCU cuts the supply only a moment after the first command.
+    for (int tick = 0; tick < POWER_CUT_DELAY_TICKS && !gStop; ++tick)
         usleep(100 * 1000);
     sim.Stop();
     return 0;

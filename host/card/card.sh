@@ -125,7 +125,11 @@ do_mount() {
     read -r image offset loop < "$record"
     flush_image "$image"
     mkdir -p "$mounted"
+    # A file system of its own, as large as the volume, so that the mount point
+    # lies on another device than its parent and free space is the card's.
+    /bin/mount -t tmpfs -o "size=$(blockdev --getsize64 "$device"),mode=0755" card "$point"
     if ! "$here/volume.py" materialise "$image" "$offset" "$point" "$mounted/volume.json" 2>"$mounted/error"; then
+        /bin/umount "$point"
         rm -rf "$mounted"
         fail "mount: $point: wrong fs type, bad option, bad superblock on $device"
     fi
@@ -152,8 +156,8 @@ do_umount() {
             local point
             point=$(cat "$mounted/point")
             write_back "$mounted"
-            # What was "mounted" goes, as the folder under a real mount shows again.
-            find "$point" -mindepth 1 -delete
+            # A card pulled while files are open leaves them on a detached volume.
+            /bin/umount "$point" 2>/dev/null || /bin/umount -l "$point"
             return 0
         fi
     done

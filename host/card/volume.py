@@ -336,7 +336,11 @@ def renamed(path, moved):
 
 
 def temporary(path, inode):
-    return os.path.join(os.path.dirname(path), "~moving.%d" % inode)
+    """As long as the name it stands in for, so that it takes the same directory
+    slots and the final name lands where the recorder's layout expects it."""
+    prefix = "~moving."
+    width = max(len(os.path.basename(path)) - len(prefix), 1)
+    return os.path.join(os.path.dirname(path), "%s%0*d" % (prefix, width, inode))
 
 
 def write_in_place(path, runs, geometry, image_fd):

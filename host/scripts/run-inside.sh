@@ -22,8 +22,10 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 card=$here/../card/card.sh
 export MTOOLS_SKIP_CHECK=1
 
-# The layout of the run's card: 1440p front, 1080p rear, at the default rates.
+# The layout of the run's card: 1440p front, 1080p rear, at the default rates;
+# without a parking area when the scenario switches parking mode off from the start.
 LAYOUT=(wqhd fhd 30 30)
+! grep -qE '^0(m?s)?[[:space:]]+parking[[:space:]]+off[[:space:]]*$' "$scenario" || LAYOUT=(wqhd fhd 30 0)
 CARD_MIB=8192 # the smallest FAT32 card of this layout; a sparse file, so small on disk
 GRACE_SECONDS=${DASHREC_RUN_GRACE:-8}
 SHOT_SECONDS=${DASHREC_SHOT_SECONDS:-5}
@@ -138,6 +140,7 @@ say "dashrec $pid runs $(basename "$scenario")"
 
 ends_at=$((SECONDS + $(scenario_seconds "$scenario") + GRACE_SECONDS))
 next_shot=$((SECONDS + SHOT_SECONDS))
+asked=
 while alive "$pid"; do
     # No shot once the run is being ended: the screen may be gone by then.
     if ((SECONDS >= next_shot && SECONDS < ends_at)); then
@@ -146,7 +149,11 @@ while alive "$pid"; do
     fi
     collect_screenshots
     # The bus drops what is posted before the program listens: ask until it ends.
-    ((SECONDS < ends_at)) || "$here/post-message.sh" 348 2026 2>/dev/null || true
+    if ((SECONDS >= ends_at)); then
+        [[ -n $asked ]] || say "asking dashrec to end: the scenario is over"
+        asked=1
+        "$here/post-message.sh" 348 2026 2>/dev/null || true
+    fi
     sleep 0.5
 done
 status=0

@@ -64,7 +64,9 @@ TEST(Scenario, TheDefaultRunsFormsDriveParkAndCutOff)
                                "46s motion 5s\n"
                                "50s card out\n"
                                "55s card in\n"
-                               "60s kill\n",
+                               "60s kill\n"
+                               "60s parking off\n"
+                               "60s storage internal\n",
                                error))
         << error;
     BoardState state;
@@ -92,6 +94,11 @@ TEST(Scenario, TheDefaultRunsFormsDriveParkAndCutOff)
     EXPECT_TRUE(state.card);
     events[8].apply(state);
     EXPECT_EQ(state.kills, 1);
+    EXPECT_EQ(state.parking, "") << "the preferences stay as they are until a scenario says";
+    events[9].apply(state);
+    events[10].apply(state);
+    EXPECT_EQ(state.parking, "off");
+    EXPECT_EQ(state.storage, "internal");
 }
 
 TEST(Scenario, ALineThatIsNoEventIsAnErrorWithItsNumber)
@@ -115,6 +122,8 @@ TEST(Scenario, ALineThatIsNoEventIsAnErrorWithItsNumber)
         { "0s power off now\n", "line 1: expected one word" },
         { "0s card gone\n", "line 1: expected in or out" },
         { "0s kill -9\n", "line 1: expected kill alone" },
+        { "0s storage usb\n", "line 1: expected sd or internal" },
+        { "0s parking on now\n", "line 1: expected one word" },
         { "0s motion 0s\n", "line 1: expected motion [SECONDSs]" },
         { "0s motion 3\n", "line 1: expected motion [SECONDSs]" },
         { "0s gps route curvy 60kmh\n", "line 1: expected gps route straight SPEEDkm/h" },

@@ -8,7 +8,11 @@ source "$(dirname "$0")/lib.sh"
 build=$1
 name=$2
 out=/tmp/run
-export DASHREC_RUN_GRACE=4
+# A power-down takes the recorder some 17 s: runs that end by themselves get that long.
+case $name in
+drive | ignition_off) export DASHREC_RUN_GRACE=25 ;;
+*) export DASHREC_RUN_GRACE=4 ;;
+esac
 run_scenario "$build" "$INTEGRATION_DIR/scenarios/$name.scn" "$out"
 echo "run status $RUN_STATUS; its output: $(tail -3 "$out.log")"
 
@@ -37,15 +41,28 @@ expect_screenshots() {
         fail "$shot is not the 480 x 320 LCD"
 }
 
-case $name in
-drive)
-    # The supply cut at the end powers the recorder down by itself; the card log holds the run.
+# The recorder powered itself down: it asked the MCU three times to cut the
+# supply, left the launcher its marker and ended by itself.
+expect_shutdown() {
     [[ $RUN_STATUS == 0 ]] || fail "dashrec ended with $RUN_STATUS"
     [[ -e /tmp/shutdown ]] || fail "no power-off marker for the launcher"
     grep -qx "START 0 0" "$out/mcu.log" || fail "the MCU link never started: $(cat "$out/mcu.log")"
-    expect_log "$(card_log_text)" "DVR starts" "Send Event Message" "Battery+ Down"
+    [[ $(grep -cx "POWER_OFF 0 0" "$out/mcu.log") == 3 ]] || fail "not three power-off commands: $(cat "$out/mcu.log")"
     grep -q -- "---------- SYSTEM SHUTDOWN ----------" "$out/dashrec.log" || fail "no shutdown sequence"
+    ! grep -q "^\[run\] asking dashrec to end" "$out.log" || fail "dashrec did not end by itself"
+}
+
+case $name in
+drive)
+    # The supply cut at the end powers the recorder down by itself; the card log holds the run.
+    expect_shutdown
+    expect_log "$(card_log_text)" "DVR starts" "Send Event Message" "ACC off, parking mode" "Battery+ Down"
     expect_screenshots
+    ;;
+ignition_off)
+    CARD_LAYOUT=(wqhd fhd 30 0 sd mstar) # no parking area
+    expect_shutdown
+    expect_log "$(card_log_text)" "DVR starts" "[AccDetect]ACC OFF" "ACC off, power-down"
     ;;
 power_cut)
     # Killed mid-run, nothing written back by the program itself: the card is still sound.

@@ -8,6 +8,8 @@ source "$(dirname "$0")/lib.sh"
 build=$1
 image=/tmp/sd.img
 insert_card "$build" "$image"
+# The recorder tells a mounted card by its folders lying on a device of their own.
+[[ $(stat -c %d /mnt/extsd/SYSTEM) != $(stat -c %d /mnt) ]] || fail "the card is not a mount of its own"
 recording=$(take_free_file NORMAL NORM NORM261210-120000F.MP4)
 size=$(stat -c %s "$recording")
 # Known bytes at the start, across a cluster boundary in the middle, and at the very end.
@@ -27,6 +29,8 @@ dd if=/tmp/middle.bin of=/tmp/expected.bin bs=1 seek="$middle_at" conv=notrunc s
 dd if=/tmp/end.bin of=/tmp/expected.bin bs=1 seek=$((size - 4096)) conv=notrunc status=none
 
 umount /mnt/extsd
+[[ $(stat -c %d /mnt/extsd) == $(stat -c %d /mnt) && -z $(ls -A /mnt/extsd) ]] ||
+    fail "the mount point still shows the card after unmounting"
 "$CARD_SCRIPT" detach sd
 
 [[ $(card_folder "$image" NORMAL) == "NORMAL/NORM261210-120000F.MP4" ]] ||
