@@ -13,7 +13,8 @@
 #
 # DASHREC_SOC_VENC=replay or live chooses the encoders; unset, a quick
 # measurement does. DASHREC_SHOT_SECONDS sets the screenshot period (5),
-# DASHREC_RUN_GRACE the seconds the run goes on after the last event (8).
+# DASHREC_RUN_GRACE the seconds the run goes on after the last event (20: a
+# power-down after a supply cut takes some 17 s).
 set -euo pipefail
 build=$(realpath "$1")
 scenario=$(realpath "$2")
@@ -27,7 +28,7 @@ export MTOOLS_SKIP_CHECK=1
 LAYOUT=(wqhd fhd 30 30)
 ! grep -qE '^0(m?s)?[[:space:]]+parking[[:space:]]+off[[:space:]]*$' "$scenario" || LAYOUT=(wqhd fhd 30 0)
 CARD_MIB=8192 # the smallest FAT32 card of this layout; a sparse file, so small on disk
-GRACE_SECONDS=${DASHREC_RUN_GRACE:-8}
+GRACE_SECONDS=${DASHREC_RUN_GRACE:-20}
 SHOT_SECONDS=${DASHREC_SHOT_SECONDS:-5}
 FRAME_MS=33
 
