@@ -622,11 +622,18 @@ TEST_F(Liveview, Screens)
     Shell("mkdir -p " + dir);
     Boot(true);
     StartNormal();
-    Post(WND::LIVEVIEW, WM::PAINT);
+    // A touch away from the buttons shows them.
+    Button(PARAM1::TOUCH, 240 << 12 | 160);
+    EXPECT_TRUE(Shown(CLiveview::BTN_HOME));
     PumpFor(600);
     ui_handle_t* ui = vk::Resource::Inst()->GetHandle();
     EXPECT_TRUE(soc::VoSaveScreenPng((dir + "/normal.png").c_str(), ui->window));
     EXPECT_TRUE(host::SaveLcdPng(ui, (dir + "/normal_ui.png").c_str()));
+    Post(WND::LIVEVIEW, WM::TIMER, TIMER::CHANGE_VIEW);
+    PumpFor(600);
+    EXPECT_TRUE(Shown(CLiveview::CLOCK_BG));
+    EXPECT_TRUE(soc::VoSaveScreenPng((dir + "/clock.png").c_str(), ui->window));
+    Button(PARAM1::TOUCH, 240 << 12 | 160);
     // The no-card box, as the live view shows it when the card goes.
     Post(WND::LIVEVIEW, WM::SD_CARD, 0);
     ASSERT_TRUE(PumpUntil(Is(WND::LIVEVIEW, WM::SD_CARD), 1000));
