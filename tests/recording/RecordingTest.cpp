@@ -32,9 +32,49 @@ void Sleep(double seconds)
     std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(seconds * 1000)));
 }
 
+// The type has ended on both cameras and its files are closed: the pipelines are gone.
 bool Idle(RecordType type)
 {
-    return WaitFor([type] { return !Works()->IsRunRecord(type); }, 60000);
+    return WaitFor([type] {
+        bool gone = false;
+        OnEngine([&] {
+            gone = true;
+            for (BmMux& mux : Works()->bmMux)
+                gone = gone && !mux.IsRunRecord(type) && mux.pGstPipeline[type] == nullptr;
+        });
+        return gone;
+    }, 120000);
+}
+
+// The time stamp (ns) of the last video unit the type has fed.
+GstClockTime LastFed(BmMux& mux, RecordType type)
+{
+    GstClockTime last = 0;
+    OnEngine([&] { last = mux.mLastFedPts[type]; });
+    return last;
+}
+
+// The time stamp (ns) of the key unit a recording of the type started now
+// begins with; called right after the start was posted.
+GstClockTime StartOf(BmMux& mux, RecordType type)
+{
+    GstClockTime pts = 0;
+    OnEngine([&] {
+        uint64_t position = mux.mVideo.mVideoBuffer.GetBufferTime(type == Normal ? 1 : mux.mEventPreTimeUsec) - 1;
+        Nal key;
+        if (mux.mVideo.mVideoBuffer.GetOld(position, key) == 0)
+            pts = key.pts * 1000;
+    });
+    return pts;
+}
+
+// Waits until the type has fed video up to this long after from: recordings
+// are measured in what they hold, not in the wall time a loaded machine
+// stretches.
+bool Fed(BmMux& mux, RecordType type, GstClockTime from, double seconds)
+{
+    return WaitFor([&] { return LastFed(mux, type) >= from + static_cast<GstClockTime>(seconds * GST_SECOND); },
+                   120000);
 }
 
 // The engine second in which the first subtitle entry of a file was made.
@@ -138,12 +178,12 @@ TEST(Recording, EventOfBothCamerasIsOneFileStartingBeforeTheTrigger)
 {
     BmWorks* works = Works();
     Files::Use("/tmp/event");
-    uint64_t trigger = BmClock::Inst()->Sec();
     for (CameraPosition camera : {Front, Rear})
         works->RunRecord(camera, Event);
-    Sleep(kEventSec - kPreSec + 2);
+    uint64_t trigger = 0;
+    OnEngine([&] { trigger = BmClock::Inst()->Sec(); }); // right after both starts
+    ASSERT_TRUE(Fed(works->bmMux[Front], Event, StartOf(works->bmMux[Front], Event), 1));
     ASSERT_TRUE(Idle(Event));
-    Sleep(1.5);
     for (CameraPosition camera : {Front, Rear}) {
         std::vector<std::string> files = Files::Named(camera, Event);
         ASSERT_EQ(files.size(), 1u);
@@ -160,17 +200,19 @@ TEST(Recording, NormalOfBothCamerasSplitsTogetherBesideManualAndParking)
     Files::Use("/tmp/normal");
     for (CameraPosition camera : {Front, Rear})
         works->RunRecord(camera, Normal);
-    Sleep(5);
+    ASSERT_TRUE(Fed(works->bmMux[Front], Normal, StartOf(works->bmMux[Front], Normal), 5));
     for (RecordType type : {Manual, Parking}) {
         for (CameraPosition camera : {Front, Rear})
             works->RunRecord(camera, type);
-        Sleep(15);
+        ASSERT_TRUE(Idle(type));
     }
-    Sleep(42);
+    // Into the second file of both cameras.
+    ASSERT_TRUE(WaitFor([] { return Files::Named(Front, Normal).size() == 2 && Files::Named(Rear, Normal).size() == 2; },
+                        180000));
+    ASSERT_TRUE(Fed(works->bmMux[Front], Normal, LastFed(works->bmMux[Front], Normal), 2));
     for (CameraPosition camera : {Front, Rear})
         works->PauseRecord(camera, Normal);
     ASSERT_TRUE(Idle(Normal));
-    Sleep(1.5);
 
     std::vector<std::string> front = Files::Named(Front, Normal);
     std::vector<std::string> rear = Files::Named(Rear, Normal);
@@ -205,21 +247,18 @@ TEST(Recording, PauseWhileStartingAndStartWhileEndingAreCarriedOut)
         mux.PauseRecord(Normal);
     });
     ASSERT_TRUE(Idle(Normal));
-    Sleep(1.5);
-    EXPECT_EQ(mux.pGstPipeline[Normal], nullptr);
 
     works->RunRecord(Front, Normal);
-    Sleep(3);
+    ASSERT_TRUE(Fed(mux, Normal, StartOf(mux, Normal), 3));
     OnEngine([&] {
         mux.PauseRecord(Normal);
         mux.RunRecord(Normal);
         EXPECT_FALSE(mux.IsRunRecord(Normal)) << "waits for the teardown";
     });
-    ASSERT_TRUE(WaitFor([&] { return mux.IsRunRecord(Normal); }, 5000));
-    Sleep(3);
+    ASSERT_TRUE(WaitFor([&] { return mux.IsRunRecord(Normal); }, 60000));
+    ASSERT_TRUE(Fed(mux, Normal, StartOf(mux, Normal), 3));
     works->PauseRecord(Front, Normal);
     ASSERT_TRUE(Idle(Normal));
-    Sleep(1.5);
     std::vector<std::string> files = Files::Named(Front, Normal);
     ASSERT_EQ(files.size(), 3u);
     for (size_t i = 1; i < files.size(); i++) {
@@ -248,7 +287,7 @@ TEST(Recording, FileErrorsReachTheErrorCallback)
         Files::SizeOverride(c.size);
         size_t before = Files::Errors().size();
         works->RunRecord(Front, c.type);
-        ASSERT_TRUE(WaitFor([&] { return Files::Errors().size() > before; }, 20000));
+        ASSERT_TRUE(WaitFor([&] { return Files::Errors().size() > before; }, 60000));
         BmErrorReport report = Files::Errors()[before];
         EXPECT_EQ(report.camera, Front);
         EXPECT_EQ(report.type, c.type);
@@ -279,11 +318,15 @@ TEST(Recording, PowerDownKeepsTheEventComplete)
 {
     BmWorks* works = Works();
     Files::Use("/tmp/powerdown");
+    GstClockTime start[2] = {};
     for (RecordType type : {Normal, Event}) {
-        for (CameraPosition camera : {Front, Rear})
+        for (CameraPosition camera : {Front, Rear}) {
             works->RunRecord(camera, type);
+            start[camera] = StartOf(works->bmMux[camera], Event);
+        }
     }
-    Sleep(4);
+    for (CameraPosition camera : {Front, Rear})
+        ASSERT_TRUE(Fed(works->bmMux[camera], Event, start[camera], kPreSec + 4.5));
     works->SetEmergency();
     for (CameraPosition camera : {Front, Rear})
         works->PauseRecord(camera, Normal);
