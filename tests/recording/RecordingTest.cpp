@@ -362,8 +362,8 @@ struct FedVideo {
 // before the kill. The muxer only gets a GOP once splitmuxsink has all of it
 // on every track, and a second's subtitle line exists only once that second
 // is over, so what is lost is the GOP being gathered (1 s), the subtitle's
-// second and the wait for the next whole second: 3 s at most, as the header
-// follows every GOP. The recorder stops itself (SIGSTOP) on the engine thread
+// second and the wait for the next whole second: 3 s at most (and the few
+// frames in flight), as the header follows every GOP. The recorder stops itself (SIGSTOP) on the engine thread
 // right after it has fed a chosen amount of video, so the kill comes at a
 // known point of the feed however loaded the machine is.
 TEST(Recording, KilledRecordingPlaysUpToShortlyBeforeTheKill)
@@ -435,7 +435,7 @@ TEST(Recording, KilledRecordingPlaysUpToShortlyBeforeTheKill)
         double fed = fedUsec / 1e6;
         ASSERT_GE(last, 0) << times;
         printf("fed %.3f s, file plays to %.3f s: %.3f s lost\n", fed, last - first, fed - (last - first));
-        EXPECT_GE(last - first, fed - 3.1) << "fed " << fed << " s";
+        EXPECT_GE(last - first, fed - 3.2) << "fed " << fed << " s";
         EXPECT_EQ(FileSize(file), 26LL * 1048576) << "the front camera's 720p30 file";
         std::remove(file.c_str());
     }
