@@ -4,13 +4,12 @@
 
 #include "dashrec/devices/Micom.h"
 
+#include <cstdio>
 #include <fstream>
 
 namespace board {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 const int POLL_MS = 10;
 
@@ -29,6 +28,10 @@ bool Board::Start()
 {
     if (!LayOutSysfs() || !_line.Bind(MCU_LINE) || !_sensors.Start())
         return false;
+    _outside.Start(_state);
+    // What holds from the start is in place before the program starts.
+    _start = Clock::now();
+    PlayDueEvents(0);
     _running = true;
     _thread = std::thread(&Board::Run, this);
     return true;
@@ -45,13 +48,11 @@ void Board::Stop()
 
 void Board::Run()
 {
-    Clock::time_point start = Clock::now();
-    Clock::time_point nextStatus = start;
-    PlayDueEvents(0);
+    Clock::time_point nextStatus = _start;
     while (_running) {
         ReadFromProgram();
         Clock::time_point now = Clock::now();
-        PlayDueEvents(std::chrono::duration<double>(now - start).count());
+        PlayDueEvents(std::chrono::duration<double>(now - _start).count());
         if (now >= nextStatus && !PoweredOff()) {
             McuModel::Bytes frames = McuModel::StatusFrames(_state);
             _line.Write(frames.data(), frames.size());
@@ -65,7 +66,9 @@ void Board::PlayDueEvents(double elapsedSec)
     const std::vector<ScenarioEvent>& events = _scenario.Events();
     bool played = false;
     while (_nextEvent < events.size() && events[_nextEvent].atSec <= elapsedSec) {
-        events[_nextEvent++].apply(_state);
+        const ScenarioEvent& event = events[_nextEvent++];
+        std::fprintf(stderr, "[boardsim] %s\n", event.text.c_str());
+        event.apply(_state);
         played = true;
     }
     if (played) {
@@ -87,6 +90,7 @@ void Board::ApplyToBoard()
 {
     WriteNode(GpioValuePath(GPIO_BATTERY_PLUS), _state.supply ? "0" : "1");
     _sensors.Apply(_state.sensors);
+    _outside.Apply(_state);
 }
 
 void Board::ReadFromProgram()

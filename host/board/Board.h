@@ -1,9 +1,11 @@
 #pragma once
 // The car and the board for one run of the program: lays out the sysfs tree,
-// holds the MCU's end of "/dev/ttyS1", plays the MCU and the B+ line along a
-// scenario, and records what the program sends to the MCU.
+// holds the MCU's end of "/dev/ttyS1", plays the MCU, the B+ line, the
+// sensors, the card slot and the cameras' scene along a scenario, and records
+// what the program sends to the MCU.
 
 #include "host/board/McuModel.h"
+#include "host/board/Outside.h"
 #include "host/board/PtyLine.h"
 #include "host/board/Scenario.h"
 #include "host/board/SensorSim.h"
@@ -44,6 +46,8 @@ public:
     bool WaitForEnd(int timeoutMs);
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     void Run();
     void PlayDueEvents(double elapsedSec);
     void ApplyToBoard();
@@ -56,6 +60,7 @@ private:
     PtyLine _line;
     McuModel _mcu;
     SensorSim _sensors;
+    Outside _outside;
     std::string _recordPath;
 
     std::mutex _mutex;
@@ -64,6 +69,7 @@ private:
     bool _poweredOff = false;
     bool _ended = false;
 
+    Clock::time_point _start;
     std::atomic<bool> _running { false };
     std::thread _thread;
 };

@@ -31,6 +31,7 @@ struct Toggle {
 
 const Toggle ON_OFF = { "on", "off" };
 const Toggle DOWN_UP = { "down", "up" };
+const Toggle IN_OUT = { "in", "out" };
 
 bool ParseSwitch(const Words& args, const Toggle& words, bool& value, std::string& error)
 {
@@ -58,11 +59,14 @@ bool ParseAcc(const Words& args, Apply& apply, std::string& error)
         s.acc = on;
         if (withVolts)
             s.volts = static_cast<float>(volts);
+        // With the ignition off the car stands.
+        if (!on)
+            s.sensors.gps.kmh = 0;
     };
     return true;
 }
 
-// One switch of the board: "powerkey down", "power off" (B+ cut).
+// One switch of the board: "powerkey down", "power off" (B+ cut), "card out".
 template <bool BoardState::*Field, const Toggle& Choice>
 bool ParseToggle(const Words& args, Apply& apply, std::string& error)
 {
@@ -91,6 +95,29 @@ bool ParseReading(const Words& args, Apply& apply, std::string& error)
     return true;
 }
 
+// "kill": the program is cut off at once, as by a power cut (SIGKILL).
+bool ParseKill(const Words& args, Apply& apply, std::string& error)
+{
+    if (!args.empty()) {
+        error = "expected kill alone";
+        return false;
+    }
+    apply = [](BoardState& s) { ++s.kills; };
+    return true;
+}
+
+// "storage sd": the preferences in the EEPROM name the recording medium.
+bool ParseStorage(const Words& args, Apply& apply, std::string& error)
+{
+    if (args.size() != 1 || (args[0] != "sd" && args[0] != "internal")) {
+        error = "expected storage sd or internal";
+        return false;
+    }
+    std::string medium = args[0];
+    apply = [medium](BoardState& s) { s.storage = medium; };
+    return true;
+}
+
 struct EventKind {
     const char* name;
     EventParser parse;
@@ -102,9 +129,13 @@ const EventKind EVENT_KINDS[] = {
     { "temp", ParseReading<&BoardState::celsius, 'C'> },
     { "powerkey", ParseToggle<&BoardState::powerKey, DOWN_UP> },
     { "power", ParseToggle<&BoardState::supply, ON_OFF> },
+    { "card", ParseToggle<&BoardState::card, IN_OUT> },
+    { "kill", ParseKill },
+    { "storage", ParseStorage },
     { "gps", ParseGps },
     { "shock", ParseShock },
     { "tap", ParseTap },
+    { "motion", ParseMotion },
 };
 
 bool ParseTime(const std::string& word, double& seconds)

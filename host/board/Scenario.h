@@ -22,6 +22,9 @@ struct BoardState {
     float celsius = 25.0f;
     bool powerKey = false;
     bool supply = true; // the permanent supply (B+) is present
+    bool card = true; // the SD card is in its slot
+    std::string storage; // the recording medium the EEPROM's preferences name ("sd", "internal"); empty: as they are
+    int kills = 0; // "kill" events so far: each one cuts the program off once
     SensorState sensors;
 };
 

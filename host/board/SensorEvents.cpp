@@ -43,18 +43,37 @@ bool GpsAt(const EventWords& args, EventApply& apply)
     return true;
 }
 
+// "60km/h" or "60kmh".
+bool Speed(const std::string& word, double& kmh)
+{
+    return (Quantity(word, "km/h", kmh) || Quantity(word, "kmh", kmh)) && kmh >= 0;
+}
+
 bool GpsDrive(const EventWords& args, EventApply& apply)
 {
     double kmh = 0;
     double heading = 0;
     bool withHeading = args.size() == 2;
-    if (args.empty() || args.size() > 2 || !Quantity(args[0], "km/h", kmh) || kmh < 0
+    if (args.empty() || args.size() > 2 || !Speed(args[0], kmh)
         || (withHeading && !Quantity(args[1], "deg", heading)))
         return false;
     apply = [kmh, heading, withHeading](BoardState& s) {
         s.sensors.gps.kmh = kmh;
         if (withHeading)
             s.sensors.gps.heading = std::fmod(heading + 360.0, 360.0);
+    };
+    return true;
+}
+
+// The route's only shape is straight on, with a fix.
+bool GpsRoute(const EventWords& args, EventApply& apply)
+{
+    double kmh = 0;
+    if (args.size() != 2 || args[0] != "straight" || !Speed(args[1], kmh))
+        return false;
+    apply = [kmh](BoardState& s) {
+        s.sensors.gps.kmh = kmh;
+        s.sensors.gps.fix = true;
     };
     return true;
 }
@@ -97,6 +116,7 @@ struct GpsAction {
 const GpsAction GPS_ACTIONS[] = {
     { "at", GpsAt, "gps at LATN|S LONE|W" },
     { "drive", GpsDrive, "gps drive SPEEDkm/h [HEADINGdeg]" },
+    { "route", GpsRoute, "gps route straight SPEEDkm/h" },
     { "turn", GpsTurn, "gps turn ANGLEdeg" },
     { "lost", GpsFix<false>, "gps lost" },
     { "fix", GpsFix<true>, "gps fix" },
@@ -115,7 +135,7 @@ bool ParseGps(const EventWords& args, EventApply& apply, std::string& error)
             return false;
         }
     }
-    error = "expected gps at, drive, turn, lost, fix or replay";
+    error = "expected gps at, drive, route, turn, lost, fix or replay";
     return false;
 }
 
@@ -129,6 +149,20 @@ bool ParseShock(const EventWords& args, EventApply& apply, std::string& error)
     apply = [g](BoardState& s) {
         s.sensors.shockG = g;
         ++s.sensors.shocks;
+    };
+    return true;
+}
+
+bool ParseMotion(const EventWords& args, EventApply& apply, std::string& error)
+{
+    double seconds = 3;
+    if (args.size() > 1 || (args.size() == 1 && (!Quantity(args[0], "s", seconds) || seconds <= 0))) {
+        error = "expected motion [SECONDSs]";
+        return false;
+    }
+    apply = [seconds](BoardState& s) {
+        s.sensors.motionSec = seconds;
+        ++s.sensors.motions;
     };
     return true;
 }

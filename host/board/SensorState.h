@@ -20,6 +20,8 @@ struct SensorState {
     GpsState gps;
     int shocks = 0;
     double shockG = 0;
+    int motions = 0; // something moving before the cameras
+    double motionSec = 0; // how long the last one lasts
     int taps = 0;
     int tapX = 0; // screen pixels
     int tapY = 0;

@@ -3,8 +3,10 @@
 // and the GPS line at /dev/ttyS4, drives the accelerometer and touch models,
 // plays the scenario (a file, or ACC on at 12.4 V when none is given) and
 // records every frame the program sends in "$DASHREC_HOST_DIR/mcu.log". It
-// prints "[boardsim] ready" once the program may start, and ends when the
-// program asks the MCU for power-off, or on SIGINT or SIGTERM.
+// prints "[boardsim] ready" once the program may start (the events of time 0
+// are in place by then), logs each event to standard error as it plays it,
+// and ends when the program asks the MCU for power-off, or on SIGINT or
+// SIGTERM. A "kill" event cuts off the pid in "$DASHREC_HOST_DIR/dashrec.pid".
 
 #include "host/board/Board.h"
 

@@ -24,6 +24,8 @@ constexpr Colour kTailLight{110, 96, 226};
 constexpr Colour kShadow{22, 128, 128};
 constexpr Colour kCaptionBox{16, 128, 128};
 constexpr Colour kCaption{235, 128, 128};
+constexpr Colour kCoat{40, 150, 110};
+constexpr Colour kFace{150, 110, 150};
 constexpr double kHorizon = 0.42; // of the height
 constexpr double kPi = 3.14159265358979323846;
 
@@ -201,6 +203,22 @@ void PaintVehicle(Painter& p, const Road& road)
            kTailLight);
 }
 
+// Someone close to the camera, walking from the left edge to the right: big
+// enough that a motion detector sees the change between frames.
+void PaintPasserBy(Painter& p, double across)
+{
+    if (across < 0)
+        return;
+    int w = p.Width();
+    int h = p.Height();
+    int width = w / 8;
+    int left = static_cast<int>(-width + across * (w + width));
+    int head = width * 2 / 3;
+    int top = h * 3 / 10;
+    p.Rect(left + (width - head) / 2, top, left + (width + head) / 2, top + head, kFace);
+    p.Rect(left, top + head, left + width, h, kCoat);
+}
+
 void PaintCaption(Painter& p, const std::string& text)
 {
     int scale = std::max(2, p.Height() / 160);
@@ -230,6 +248,7 @@ void RenderRoadScene(uint8_t* y, uint8_t* vu, int width, int height, const Scene
     PaintSky(p, road.horizon);
     PaintGround(p, road, shot.frameNumber);
     PaintVehicle(p, road);
+    PaintPasserBy(p, shot.passerBy);
     char counter[16];
     std::snprintf(counter, sizeof(counter), " %06u", shot.frameNumber);
     PaintCaption(p, shot.label + counter);

@@ -2,7 +2,7 @@
 // The picture of the synthetic cameras: a road seen from a car. Lane markings
 // sway slowly as the car weaves and the road bends, dashes run towards the
 // camera, a vehicle ahead comes and goes, and a caption carries the camera's
-// name and frame number. The scene is a function of time only, so every
+// name and frame number; someone may walk past close to the camera. The scene is a function of time only, so every
 // stream of a camera shows the same moment at its own size.
 
 #include <cstdint>
@@ -16,6 +16,7 @@ struct SceneShot {
     std::string label;      // the camera's name in the caption
     bool mirror = false;    // left and right swapped
     bool flip = false;      // top and bottom swapped
+    double passerBy = -1;   // how far someone walking past is across (0 to 1); negative: nobody
 };
 
 // Draws the shot into an NV21 picture (Y plane, then interleaved V/U at half

@@ -10,6 +10,7 @@
 
 #include "host/soc/Capture.h"
 #include "host/soc/RoadScene.h"
+#include "host/soc/SceneControl.h"
 #include "host/soc/SocErrors.h"
 
 #include <atomic>
@@ -176,7 +177,7 @@ private:
         if (!b.pixels)
             b.pixels.reset(new uint8_t[lumaSize * 3 / 2]);
         soc::SceneShot shot;
-        shot.timeSec = std::chrono::duration<double>(when - kSceneEpoch).count();
+        soc::ApplySceneControl(when, soc::MonotonicSeconds(kSceneEpoch), shot);
         shot.frameNumber = _frameNumber++;
         shot.label = CameraLabel(_dev);
         shot.mirror = _vipp.mirror != MountedUpsideDown(_dev);

@@ -52,6 +52,48 @@ TEST(Scenario, EventsChangeTheBoardInTimeOrder)
     EXPECT_FALSE(state.supply);
 }
 
+TEST(Scenario, TheDefaultRunsFormsDriveParkAndCutOff)
+{
+    Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(scenario.Parse("0s acc on 12.4V\n"
+                               "10s gps route straight 60kmh\n"
+                               "20s shock 2.5g\n"
+                               "40s acc off\n"
+                               "45s motion\n"
+                               "46s motion 5s\n"
+                               "50s card out\n"
+                               "55s card in\n"
+                               "60s kill\n",
+                               error))
+        << error;
+    BoardState state;
+    state.sensors.gps.fix = false;
+    const auto& events = scenario.Events();
+    events[0].apply(state);
+    events[1].apply(state);
+    EXPECT_DOUBLE_EQ(state.sensors.gps.kmh, 60);
+    EXPECT_TRUE(state.sensors.gps.fix);
+    events[2].apply(state);
+    EXPECT_EQ(state.sensors.shocks, 1);
+    EXPECT_DOUBLE_EQ(state.sensors.shockG, 2.5);
+    events[3].apply(state);
+    EXPECT_DOUBLE_EQ(state.sensors.gps.kmh, 0) << "a car with its ignition off stands";
+    events[4].apply(state);
+    EXPECT_EQ(state.sensors.motions, 1);
+    EXPECT_DOUBLE_EQ(state.sensors.motionSec, 3);
+    events[5].apply(state);
+    EXPECT_EQ(state.sensors.motions, 2);
+    EXPECT_DOUBLE_EQ(state.sensors.motionSec, 5);
+    EXPECT_TRUE(state.card);
+    events[6].apply(state);
+    EXPECT_FALSE(state.card);
+    events[7].apply(state);
+    EXPECT_TRUE(state.card);
+    events[8].apply(state);
+    EXPECT_EQ(state.kills, 1);
+}
+
 TEST(Scenario, ALineThatIsNoEventIsAnErrorWithItsNumber)
 {
     struct Case {
@@ -71,6 +113,12 @@ TEST(Scenario, ALineThatIsNoEventIsAnErrorWithItsNumber)
         { "0s powerkey\n", "line 1: expected down or up" },
         { "0s power down\n", "line 1: expected on or off" },
         { "0s power off now\n", "line 1: expected one word" },
+        { "0s card gone\n", "line 1: expected in or out" },
+        { "0s kill -9\n", "line 1: expected kill alone" },
+        { "0s motion 0s\n", "line 1: expected motion [SECONDSs]" },
+        { "0s motion 3\n", "line 1: expected motion [SECONDSs]" },
+        { "0s gps route curvy 60kmh\n", "line 1: expected gps route straight SPEEDkm/h" },
+        { "0s gps route straight 60mph\n", "line 1: expected gps route straight SPEEDkm/h" },
     };
     for (const Case& c : cases) {
         Scenario scenario;

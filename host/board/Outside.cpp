@@ -1,0 +1,155 @@
+#include "host/board/Outside.h"
+
+#include "host/board/Sysfs.h"
+#include "host/soc/SceneControl.h"
+
+#include "dashrec/core/Pref.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace board {
+
+namespace {
+
+std::string HostFile(const char* name)
+{
+    const char* dir = std::getenv("DASHREC_HOST_DIR");
+    return dir != nullptr ? std::string(dir) + "/" + name : std::string();
+}
+
+// card.sh with its arguments, without a shell between: the image path is the caller's text.
+bool RunCardScript(const char* action, const std::string& image)
+{
+    pid_t child = fork();
+    if (child == 0) {
+        const char* args[] = { CARD_SCRIPT, action, "sd", image.empty() ? nullptr : image.c_str(), nullptr };
+        execv(CARD_SCRIPT, const_cast<char* const*>(args));
+        _exit(127);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool IsBlockDevice(const char* path)
+{
+    struct stat info {};
+    return stat(path, &info) == 0 && S_ISBLK(info.st_mode);
+}
+
+} // namespace
+
+Outside::~Outside()
+{
+    if (_slot.joinable())
+        _slot.join();
+}
+
+std::string AttachedCardImage()
+{
+    std::ifstream record(HostFile("card/nodes/mmcblk1"));
+    std::string image;
+    record >> image;
+    return image;
+}
+
+void Outside::Start(const BoardState& state)
+{
+    _cardIn = IsBlockDevice(SD_DEVICE);
+    _cardImage = AttachedCardImage();
+    WriteNode(CARD_DETECT, _cardIn ? "1" : "0");
+    _cardWanted = state.card;
+    _kills = state.kills;
+    _motions = state.sensors.motions;
+    ApplyScene(state);
+}
+
+void Outside::Apply(const BoardState& state)
+{
+    if (state.card != _cardWanted) {
+        _cardWanted = state.card;
+        ApplyCard(state.card);
+    }
+    ApplyScene(state);
+    ApplyStorage(state.storage);
+    for (; _kills < state.kills; ++_kills)
+        Kill();
+}
+
+void Outside::ApplyCard(bool in)
+{
+    if (in == _cardIn)
+        return;
+    if (in && _cardImage.empty()) {
+        std::fprintf(stderr, "[boardsim] card in: no card image to insert\n");
+        return;
+    }
+    _cardIn = in;
+    // Out: the detect pin opens first, as the card leaves its contacts.
+    if (!in)
+        WriteNode(CARD_DETECT, "0");
+    // Writing a mounted volume back takes a while: the MCU and the timeline go on meanwhile.
+    if (_slot.joinable())
+        _slot.join();
+    std::string image = in ? _cardImage : std::string();
+    _slot = std::thread([in, image] {
+        if (!RunCardScript(in ? "attach" : "detach", image))
+            std::fprintf(stderr, "[boardsim] card %s failed\n", in ? "in" : "out");
+        if (in)
+            WriteNode(CARD_DETECT, "1");
+    });
+}
+
+void Outside::ApplyScene(const BoardState& state)
+{
+    bool moving = state.sensors.gps.kmh > 0;
+    bool walker = state.sensors.motions != _motions;
+    if (_sceneWritten && moving == _moving && !walker)
+        return;
+    double now = soc::MonotonicSeconds(std::chrono::steady_clock::now());
+    if (!_sceneWritten || moving != _moving)
+        _scene.stillSince = moving ? -1 : now;
+    if (walker) {
+        _scene.passerStart = now;
+        _scene.passerSec = state.sensors.motionSec;
+        _motions = state.sensors.motions;
+    }
+    _moving = moving;
+    _sceneWritten = soc::WriteSceneControl(_scene);
+}
+
+// Through the program's own preference record, so that it reads back as saved.
+void Outside::ApplyStorage(const std::string& medium)
+{
+    if (medium == _storage)
+        return;
+    _storage = medium;
+    vk::Pref* pref = vk::Singleton<vk::Pref>::Inst();
+    pref->Init();
+    if (medium == "sd")
+        pref->SetSdCardRecording();
+    else
+        pref->SetInternalStorageRecording();
+    pref->Save();
+}
+
+void Outside::Kill()
+{
+    std::ifstream file(HostFile("dashrec.pid"));
+    long pid = 0;
+    if (!(file >> pid) || pid <= 1) {
+        std::fprintf(stderr, "[boardsim] kill: no program pid in %s\n", HostFile("dashrec.pid").c_str());
+        return;
+    }
+    if (kill(static_cast<pid_t>(pid), SIGKILL) != 0)
+        std::perror("[boardsim] kill");
+    else
+        std::fprintf(stderr, "[boardsim] killed %ld\n", pid);
+}
+
+} // namespace board
