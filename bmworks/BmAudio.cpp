@@ -115,6 +115,13 @@ int BmAudio::ReadStreamOld(uint64_t& position, AudioBuffer& out, int waitMs)
     return BmReadOld(mAudioBuffer, position, out, waitMs);
 }
 
+uint64_t BmAudio::PositionAt(uint64_t pts) const
+{
+    uint64_t found = mAudioBuffer.mAudioBufferList.FindNewestFirst(
+        [pts](const BmAudioBuffer::EncodedAudioBuffer& e) { return e.item.pts <= pts; });
+    return found != 0 ? found - 1 : 0;
+}
+
 void BmAudio::gStartAudioTask()
 {
     if (mAudioBufferDeleteTaskId == 0)

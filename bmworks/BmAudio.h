@@ -25,6 +25,9 @@ public:
     void Start();
     void Stop();
     int ReadStreamOld(uint64_t& position, AudioBuffer& out, int waitMs);
+    // The read position whose next chunk holds the sound of the moment pts
+    // (µs): the newest chunk stamped at or before it, else the oldest.
+    uint64_t PositionAt(uint64_t pts) const;
     // Collects one appsink sample; on the appsink's streaming thread.
     void AddSample(const char* bytes, int length);
 

@@ -112,13 +112,22 @@ void BmMux::ReadDataVideo(RecordType type)
     if (mVideo.ReadStreamOld(mBufferTimeVideo[type], nal, 0) != 0)
         return;
     if (nal.keyFrame == 1 && mRecordState[type] == RunTry) {
-        mBufferTimeAudio[type] = mBufferTimeSubtitle[type] = mBufferTimeVideo[type];
+        // Audio starts by time stamp, not by when it was stored: the key
+        // unit is stored after its encoding, the sound of its moment before,
+        // and how long encoding takes depends on the machine's load.
+        mBufferTimeAudio[type] = BmAudio::Inst()->PositionAt(nal.pts);
+        mBufferTimeSubtitle[type] = mBufferTimeVideo[type];
         mRecordState[type] = Run;
     }
     if (mRecordState[type] == RunTry)
         return;
     // The two low bits of the pts carry the power-down marker on into the stream.
     GstClockTime pts = nal.pts * 1000 + (nal.pts & 3);
+    if (nal.keyFrame == 1 && mLastFedPts[type] != 0) {
+        std::lock_guard<std::mutex> lock(mGopEndsMutex);
+        mGopEnds[type].push_back(mLastFedPts[type]);
+    }
+    mLastFedPts[type] = pts;
     Push(pGstVideosrc[type], nal.buffer, nal.length, pts, 1000000000 / mVideo.mDynamicFps);
     if (mPausePending[type]) {
         mPausePending[type] = false;

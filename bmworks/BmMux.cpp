@@ -130,6 +130,21 @@ void send_eos_async(GstElement* element, gpointer)
     SendEosToCounterPad(element);
 }
 
+// On the muxer's video input: the last buffer of a GOP is in, so the header
+// can cover that GOP.
+GstPadProbeReturn gGopEndProbe(GstPad* pad, GstPadProbeInfo* info, gpointer data)
+{
+    auto* p = static_cast<BmMux::SignalCallbackParam*>(data);
+    if (!p->pBmMux->TakeGopEnd(p->recordType, GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info))))
+        return GST_PAD_PROBE_OK;
+    GstElement* muxer = gst_pad_get_parent_element(pad);
+    if (muxer != nullptr) {
+        g_signal_emit_by_name(muxer, "moov-update-now");
+        gst_object_unref(muxer);
+    }
+    return GST_PAD_PROBE_OK;
+}
+
 gchar* gNewFilename(GstElement*, guint fragment, gpointer data)
 {
     auto* p = static_cast<BmMux::SignalCallbackParam*>(data);
@@ -354,11 +369,41 @@ void BmMux::StartGstreamer(RecordType type)
     pGstMuxbin[type] = gst_bin_get_by_name(bin, mMuxbinName[type]);
     BmAssert(pGstMuxbin[type] != nullptr, "pGstMuxbin[i]");
     g_signal_connect(pGstMuxbin[type], "format-location", G_CALLBACK(gNewFilename), &signalCallbackParam[type]);
+    WatchGopEnds(type);
     GstBus* bus = gst_element_get_bus(pGstPipeline[type]);
     gst_bus_add_signal_watch(bus);
     g_signal_connect(bus, "message::error", G_CALLBACK(gErrorCallback), &signalCallbackParam[type]);
     g_signal_connect(bus, "message::warning", G_CALLBACK(gWarningCallback), &signalCallbackParam[type]);
     gst_object_unref(bus);
+}
+
+void BmMux::WatchGopEnds(RecordType type)
+{
+    mLastFedPts[type] = 0;
+    {
+        std::lock_guard<std::mutex> lock(mGopEndsMutex);
+        mGopEnds[type].clear();
+    }
+    GstElement* muxer = NamedElement(type, "qtmux");
+    if (muxer == nullptr)
+        return;
+    GstPad* video = gst_element_get_static_pad(muxer, "video_0");
+    if (video != nullptr) {
+        gst_pad_add_probe(video, GST_PAD_PROBE_TYPE_BUFFER, gGopEndProbe, &signalCallbackParam[type], nullptr);
+        gst_object_unref(video);
+    }
+    gst_object_unref(muxer);
+}
+
+bool BmMux::TakeGopEnd(RecordType type, GstClockTime pts)
+{
+    std::lock_guard<std::mutex> lock(mGopEndsMutex);
+    bool end = false;
+    while (!mGopEnds[type].empty() && mGopEnds[type].front() <= pts) {
+        end = end || mGopEnds[type].front() == pts;
+        mGopEnds[type].pop_front();
+    }
+    return end;
 }
 
 int BmMux::RunRecord(RecordType type)

@@ -9,6 +9,7 @@
 #include "bmworks/BmVideo.h"
 
 #include <gst/gst.h>
+#include <deque>
 #include <mutex>
 #include <string>
 
@@ -120,6 +121,16 @@ public:
     // carried out when the state allows.
     bool mPausePending[MaxRec] = {};
     bool mStartPending[MaxRec] = {};
+    // The time stamp (ns) of the last video buffer fed, and those of the
+    // last buffers before each key unit fed since: the ends of the GOPs that
+    // splitmuxsink hands to the muxer, oldest first. The header is rewritten
+    // when such a buffer reaches the muxer (streaming thread), so that a
+    // power loss costs the GOPs still gathered, not also the muxer's period.
+    GstClockTime mLastFedPts[MaxRec] = {};
+    std::deque<GstClockTime> mGopEnds[MaxRec];
+    std::mutex mGopEndsMutex;
+    // True when pts ends a GOP fed; forgets the ends up to it.
+    bool TakeGopEnd(RecordType type, GstClockTime pts);
 
 private:
     void ResetGstreamerParams();
@@ -129,5 +140,6 @@ private:
     void ReleaseElements(RecordType type);
     void RemoveFeedSources(RecordType type);
     GstElement* NamedElement(RecordType type, const char* prefix);
+    void WatchGopEnds(RecordType type);
     const char* CameraName() const;
 };

@@ -15,8 +15,11 @@ constexpr const char* kPlaceholder = "EXTD/0/0.000000/0.000000/0/00/00/00,";
 
 gboolean gSubtitleReadGpsTask(gpointer data)
 {
-    static_cast<BmSubtitle*>(data)->MakeEntry();
-    return G_SOURCE_CONTINUE;
+    auto* subtitle = static_cast<BmSubtitle*>(data);
+    subtitle->MakeEntry();
+    subtitle->mSubtitleReadGpsTaskId = 0;
+    subtitle->ArmEntryTask();
+    return G_SOURCE_REMOVE;
 }
 
 gboolean gSubtitleBufferDeleteTask(gpointer data)
@@ -114,14 +117,21 @@ void BmSubtitle::MakeEntry()
 
 void BmSubtitle::gStartSubtitleTask()
 {
-    // Entries are made once a second; a timer at a tenth of that keeps each
-    // within 100 ms of its second without polling the engine thread.
-    if (mSubtitleReadGpsTaskId == 0)
-        mSubtitleReadGpsTaskId = g_timeout_add(100, gSubtitleReadGpsTask, this);
+    ArmEntryTask();
     if (mSubtitleBufferDeleteTaskId == 0)
         mSubtitleBufferDeleteTaskId = g_timeout_add(100, gSubtitleBufferDeleteTask, this);
     if (mSubtitleBufferReportTaskId == 0)
         mSubtitleBufferReportTaskId = g_timeout_add_seconds(600, gSubtitleBufferReportTask, this);
+}
+
+void BmSubtitle::ArmEntryTask()
+{
+    // Each entry is made just after its second is over: the recordings'
+    // muxer waits for the subtitle track to reach a GOP's end before it takes
+    // that GOP, so a late entry holds the whole recording back.
+    if (mSubtitleReadGpsTaskId == 0)
+        mSubtitleReadGpsTaskId =
+            g_timeout_add(static_cast<guint>(1000 - BmClock::Inst()->Msec() % 1000) + 1, gSubtitleReadGpsTask, this);
 }
 
 void BmSubtitle::gStopSubtitleTask()

@@ -21,6 +21,8 @@ public:
     void Add(std::string) {}
     // Makes the entry of the last whole second, once per second.
     void MakeEntry();
+    // Runs MakeEntry once just after the current engine second is over.
+    void ArmEntryTask();
 
     BmSubtitleBuffer mSubtitleBuffer;
     std::string mText;

@@ -47,6 +47,7 @@ public:
     void Clear(uint32_t bits);
     void ClearAll();
     void SetLedState();
+    uint32_t State() const { return state; }
 
     // One step of the LED thread, after its 250 ms sleep.
     void Tick();

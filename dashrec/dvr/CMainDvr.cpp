@@ -211,6 +211,7 @@ void CMainDvr::Start()
     ApplyUserPref();
     _running = true;
     _status.gps_lock = false;
+    RegisterDVRHandler();
     if (!Singleton<CMain>::Inst()->IsParkingRecoveryMode())
         ReviewFirstWindow();
     Log()->Print("[CMainDvr]start id : %d\n", _firstWindow);

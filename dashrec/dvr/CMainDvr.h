@@ -58,6 +58,8 @@ public:
     // Windows are registered under their ids as they are built; a page change
     // to an id without a window is refused.
     void RegisterHandler(WND::ID id, std::shared_ptr<MessageHandler> handler);
+    // Creates the windows of this run mode once; ids already registered are kept.
+    void RegisterDVRHandler();
     void SetPage(WND::ID id, int param);
     WND::ID SetMenuId(WND::ID id, int clear);
     WND::ID GetMenuId(int depth);
@@ -73,6 +75,9 @@ public:
     void SetParkingMode() { _status.mode = CStatusMainDvr::PARKING; }
     void SetRestartMode() { _status.mode = CStatusMainDvr::RESTART; }
     bool IsSdCardOn() const { return _status.sdcard_on; }
+    CStatusMainDvr::MODE GetCurrentMode() const { return _status.mode; }
+    bool IsGpsLocked() const { return _status.gps_lock; }
+    bool IsRearCameraOn() const { return _status.rear_camera_on; }
     bool IsConnectedToUSB() const { return _usb_status != USB_DISCONNECTED; }
     bool IsLcdOn() const { return _lcdOn; }
     void TurnOnLcd();

@@ -259,6 +259,9 @@ void CallbackError(CameraPosition cam, RecordType recType, BmError error, std::s
     };
     if (error == NewFileCreated) {
         PrintBetweenRules("      New File created. %s\n", name);
+        // Every recording was just paused: the live view starts them again, so
+        // that its state and LEDs do not claim recordings that stopped.
+        UIQueue::Inst()->SendMessage(WND::LIVEVIEW, WM::RECORD_RESTART, 0, 0);
         return;
     }
     for (const Failure& failure : FAILURES) {

@@ -1,6 +1,6 @@
 #pragma once
-// The live view's recording controller. Only the flag that the file names
-// read is here yet: whether the live view has entered parking mode.
+// Whether the live view has entered parking mode: the engine's file-naming
+// thread reads it to name an event recorded while parked as a parking event.
 
 #include "dashrec/core/Singleton.h"
 
@@ -10,11 +10,19 @@ namespace vk {
 
 class RecContoller : public Singleton<RecContoller> {
 public:
-    static bool DoesLiveviewEnterParkingMode() { return Inst()->_liveviewEnteredParkingMode; }
-    void SetLiveviewEnteredParkingMode(bool entered) { _liveviewEnteredParkingMode = entered; }
+    ~RecContoller() override = default;
+
+    void Init() {}
+    void ParkingModeEntered();
+    void ParkingModeExited();
+    // Read without a lock from an engine thread: a plain flag suffices.
+    static bool DoesLiveviewEnterParkingMode() { return Inst()->_parkingEnter; }
 
 private:
-    std::atomic<bool> _liveviewEnteredParkingMode { false };
+    friend class Singleton<RecContoller>;
+    RecContoller() = default;
+
+    std::atomic<bool> _parkingEnter { false };
 };
 
 } // namespace vk

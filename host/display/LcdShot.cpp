@@ -1,8 +1,8 @@
 #include "host/display/LcdShot.h"
 
-#include <png.h>
+#include "host/png/PngFile.h"
 
-#include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace host {
@@ -38,29 +38,6 @@ RgbaRows Upright(const SDL_Surface* surface, bool turned, int& w, int& h)
     return rgba;
 }
 
-bool WritePng(const char* path, const RgbaRows& rgba, int w, int h)
-{
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    if (info == nullptr || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-        PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int r = 0; r < h; ++r)
-        png_write_row(png, &rgba[static_cast<size_t>(r) * w * 4]);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
-}
-
 } // namespace
 
 bool SaveLcdPng(const ui_handle_t* ui, const char* path)
@@ -72,7 +49,9 @@ bool SaveLcdPng(const ui_handle_t* ui, const char* path)
     int w = 0;
     int h = 0;
     RgbaRows rgba = Upright(surface, turned, w, h);
-    return WritePng(path, rgba, w, h);
+    return WritePng(path, w, h, true, [&](int r, unsigned char* out) {
+        std::memcpy(out, &rgba[static_cast<size_t>(r) * w * 4], static_cast<size_t>(w) * 4);
+    });
 }
 
 } // namespace host

@@ -5,9 +5,8 @@
 #include "mpp_comm/soc_vo.h"
 
 #include "host/soc/SocErrors.h"
+#include "host/png/PngFile.h"
 #include "host/soc/Vo.h"
-
-#include <png.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -123,37 +122,6 @@ void Draw(soc::LcdPicture& lcd, const Layer& l)
     }
 }
 
-bool WritePng(const char* path, const std::vector<uint32_t>& argb, int w, int h)
-{
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    if (info == nullptr || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<uint8_t> row(static_cast<size_t>(w) * 3);
-    for (int r = 0; r < h; r++) {
-        for (int c = 0; c < w; c++) {
-            uint32_t px = argb[static_cast<size_t>(r) * w + c];
-            row[c * 3] = static_cast<uint8_t>(px >> 16);
-            row[c * 3 + 1] = static_cast<uint8_t>(px >> 8);
-            row[c * 3 + 2] = static_cast<uint8_t>(px);
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
-}
-
 } // namespace
 
 namespace soc {
@@ -227,7 +195,14 @@ bool VoSaveScreenPng(const char* path, const SDL_Surface* ui)
             }
         }
     }
-    return WritePng(path, picture, w, h);
+    return host::WritePng(path, w, h, false, [&](int r, unsigned char* out) {
+        for (int c = 0; c < w; c++) {
+            uint32_t px = picture[static_cast<size_t>(r) * w + c];
+            out[c * 3] = static_cast<unsigned char>(px >> 16);
+            out[c * 3 + 1] = static_cast<unsigned char>(px >> 8);
+            out[c * 3 + 2] = static_cast<unsigned char>(px);
+        }
+    });
 }
 
 } // namespace soc

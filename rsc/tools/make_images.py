@@ -116,12 +116,189 @@ def return_icon():
     return c
 
 
+RED = (0xD8, 0x3A, 0x3A)
+AMBER = (0xF2, 0xA9, 0x1E)
+PANEL = (0x14, 0x1C, 0x2C)
+DIM = (0x70, 0x7C, 0x90)
+
+
+def live_button(draw_icon, fill=BUTTON, edge=BUTTON_EDGE):
+    """A round 64 x 64 touch button of the live view with its icon."""
+    c = Canvas(64, 64)
+    c.shape(circle(32, 32, 31), edge)
+    c.shape(circle(32, 32, 29), fill)
+    draw_icon(c)
+    return c
+
+
+def panel(w, h, fill=PANEL, edge=BUTTON_EDGE, r=14):
+    c = Canvas(w, h)
+    c.shape(rounded_rect(0, 0, w, h, r), edge)
+    c.shape(rounded_rect(2, 2, w - 2, h - 2, r - 2), fill)
+    return c
+
+
+def home_icon(c):
+    c.shape(union(segment(18, 32, 32, 19, 2.5), segment(32, 19, 46, 32, 2.5),
+                  segment(22, 30, 22, 45, 2.5), segment(42, 30, 42, 45, 2.5), segment(22, 45, 42, 45, 2.5)), WHITE)
+
+
+def mic_icon(colour):
+    def draw(c):
+        c.shape(rounded_rect(26, 14, 38, 36, 6), colour)
+        c.shape(union(segment(21, 30, 21, 33, 2), segment(43, 30, 43, 33, 2), segment(32, 42, 32, 49, 2),
+                      segment(25, 49, 39, 49, 2)), colour)
+        c.shape(lambda x, y: abs(math.hypot(x - 32, y - 32) - 11) - 1.5 if y > 32 else 99, colour)
+    return draw
+
+
+def manual_icon(c):
+    c.shape(circle(32, 32, 13), RED)
+    c.shape(circle(32, 32, 6), WHITE)
+
+
+def backup_icon(c):
+    c.shape(rounded_rect(20, 16, 44, 48, 3), WHITE)
+    c.shape(rounded_rect(23, 19, 41, 45, 2), BUTTON)
+    c.shape(union(segment(32, 23, 32, 38, 2.2), segment(26, 32, 32, 38, 2.2), segment(38, 32, 32, 38, 2.2)), WHITE)
+
+
+def mirror_icon(colour):
+    def draw(c):
+        c.shape(union(segment(32, 16, 32, 48, 1.5), segment(28, 22, 18, 32, 2.2), segment(18, 32, 28, 42, 2.2),
+                      segment(36, 22, 46, 32, 2.2), segment(46, 32, 36, 42, 2.2)), colour)
+    return draw
+
+
+def pip_icon(front, rear):
+    """Front camera big, rear small: which of the two the LCD shows."""
+    def draw(c):
+        if front:
+            c.shape(rounded_rect(14, 18, 50, 46, 3), WHITE)
+            c.shape(rounded_rect(17, 21, 47, 43, 2), BUTTON)
+            c.shape(lambda x, y: max(abs(x - 32) - 6, abs(y - 32) - 5), WHITE if not rear else DIM)
+        if rear:
+            c.shape(rounded_rect(32, 30, 52, 48, 2), ACCENT if front else WHITE)
+            if not front:
+                c.shape(rounded_rect(12, 16, 44, 38, 3), DIM)
+    return draw
+
+
+def storage_icon(colour):
+    def draw(c):
+        c.shape(lambda x, y: max(rounded_rect(22, 16, 42, 48, 3)(x, y), -(x + y - 46 - 16 + 0.5)), colour)
+        c.shape(union(segment(27, 22, 27, 27, 1.2), segment(31, 22, 31, 27, 1.2), segment(35, 22, 35, 27, 1.2)), BUTTON)
+    return draw
+
+
+def bar(w, h):
+    c = Canvas(w, h)
+    c.shape(rounded_rect(0, 0, w, h, h / 2), PANEL)
+    return c
+
+
+def target():
+    c = Canvas(40, 40)
+    c.shape(lambda x, y: abs(math.hypot(x - 20, y - 20) - 14) - 1.5, RED)
+    c.shape(union(segment(20, 2, 20, 38, 1.2), segment(2, 20, 38, 20, 1.2)), WHITE)
+    return c
+
+
+def letters(strokes, w=40, h=30, colour=WHITE):
+    c = Canvas(w, h)
+    c.shape(union(*[segment(*s, 2.2) for s in strokes]), colour)
+    return c
+
+
+AM = [(3, 26, 9, 4), (9, 4, 15, 26), (5, 18, 13, 18), (20, 26, 20, 4), (20, 4, 27, 16), (27, 16, 34, 4), (34, 4, 34, 26)]
+PM = [(3, 26, 3, 4), (3, 4, 11, 4), (11, 4, 14, 8), (14, 8, 14, 12), (14, 12, 11, 15), (11, 15, 3, 15),
+      (20, 26, 20, 4), (20, 4, 27, 16), (27, 16, 34, 4), (34, 4, 34, 26)]
+
+
+def small_icon(draw_icon, colour):
+    c = Canvas(32, 32)
+    draw_icon(c, colour)
+    return c
+
+
+def gps_icon(c, colour):
+    c.shape(lambda x, y: abs(math.hypot(x - 16, y - 13) - 7) - 2, colour)
+    c.shape(union(segment(10, 18, 16, 29, 2), segment(22, 18, 16, 29, 2)), colour)
+
+
+def small_mic(c, colour):
+    c.shape(union(rounded_rect(12, 4, 20, 19, 4), segment(16, 24, 16, 28, 1.5), segment(11, 28, 21, 28, 1.5)), colour)
+    c.shape(lambda x, y: abs(math.hypot(x - 16, y - 15) - 8) - 1.2 if y > 15 else 99, colour)
+
+
+def speaker_icon(waves):
+    def draw(c, colour):
+        c.shape(union(segment(5, 13, 5, 19, 3), segment(8, 16, 16, 8, 3), segment(8, 16, 16, 24, 3),
+                      segment(16, 8, 16, 24, 2)), colour)
+        for i in range(waves):
+            r = 6 + 4 * i
+            c.shape(lambda x, y, r=r: abs(math.hypot(x - 16, y - 16) - r) - 1.2 if x > 19 else 99, colour)
+    return draw
+
+
+def warning(colour, arrow):
+    c = Canvas(160, 100)
+    c.shape(rounded_rect(0, 0, 160, 100, 16), colour)
+    if arrow == 0:
+        c.shape(union(segment(80, 18, 80, 60, 7), circle(80, 80, 7)), WHITE)
+    else:
+        x0, x1 = (120, 40) if arrow < 0 else (40, 120)
+        c.shape(union(segment(x0, 50, x1, 50, 7), segment(x1, 50, (x0 + x1) / 2, 20, 7),
+                      segment(x1, 50, (x0 + x1) / 2, 80, 7)), WHITE)
+    return c
+
+
 IMAGES = {
     "4870_bg_menu.png": background,
     "4870_btn_n.png": lambda: button(BUTTON, BUTTON_EDGE),
     "4870_btn_f.png": lambda: button(ACCENT, FOCUS_EDGE),
     "4870_icon_check.png": check_icon,
     "4870_menu_return.png": return_icon,
+    "live_btn_home.png": lambda: live_button(home_icon),
+    "live_btn_mic_off.png": lambda: live_button(mic_icon(DIM)),
+    "live_btn_mic_on.png": lambda: live_button(mic_icon(WHITE), ACCENT, FOCUS_EDGE),
+    "live_btn_manual.png": lambda: live_button(manual_icon),
+    "live_btn_backup.png": lambda: live_button(backup_icon),
+    "live_btn_mirror.png": lambda: live_button(mirror_icon(DIM)),
+    "live_btn_mirror_on.png": lambda: live_button(mirror_icon(WHITE), ACCENT, FOCUS_EDGE),
+    "live_ico_pip_f.png": lambda: live_button(pip_icon(True, False)),
+    "live_ico_pip_r.png": lambda: live_button(pip_icon(False, True)),
+    "live_ico_pip.png": lambda: live_button(pip_icon(True, True)),
+    "live_ico_internal.png": lambda: live_button(storage_icon(DIM)),
+    "live_ico_sd.png": lambda: live_button(storage_icon(WHITE), ACCENT, FOCUS_EDGE),
+    "live_upper_bar.png": lambda: bar(200, 36),
+    "live_voltage_bar.png": lambda: bar(100, 36),
+    "live_panel_message.png": lambda: panel(400, 120),
+    "live_panel_alarm.png": lambda: panel(360, 240),
+    "live_panel_storage.png": lambda: panel(400, 140, (0x40, 0x18, 0x18), RED),
+    "live_panel_boot.png": lambda: panel(300, 90),
+    "live_clock_bg.png": lambda: panel(480, 320, PANEL, PANEL, 1),
+    "live_cal_target.png": target,
+    "live_clock_am.png": lambda: letters(AM, colour=DIM),
+    "live_clock_pm.png": lambda: letters(PM),
+    "liveview_gps_off.png": lambda: small_icon(gps_icon, DIM),
+    "liveview_gps_on.png": lambda: small_icon(gps_icon, GREEN),
+    "liveview_mic_off.png": lambda: small_icon(small_mic, DIM),
+    "liveview_mic_on.png": lambda: small_icon(small_mic, WHITE),
+    "liveview_speaker_off.png": lambda: small_icon(speaker_icon(0), DIM),
+    "liveview_speaker_low.png": lambda: small_icon(speaker_icon(1), WHITE),
+    "liveview_speaker_middle.png": lambda: small_icon(speaker_icon(2), WHITE),
+    "liveview_speaker_high.png": lambda: small_icon(speaker_icon(3), WHITE),
+    "liveview_wifi.png": lambda: small_icon(lambda c, col: c.shape(
+        lambda x, y: abs(math.hypot(x - 16, y - 26) - 12) - 1.5 if y < 24 else math.hypot(x - 16, y - 26) - 3, col), DIM),
+    "liveview_event.png": lambda: small_icon(lambda c, col: c.shape(circle(16, 16, 10), col), RED),
+    "liveview_manual.png": lambda: small_icon(lambda c, col: c.shape(circle(16, 16, 10), col), AMBER),
+    "liveview_voice.png": lambda: small_icon(speaker_icon(1), DIM),
+    "live_speed_limit.png": lambda: small_icon(lambda c, col: c.shape(
+        lambda x, y: abs(math.hypot(x - 16, y - 16) - 12) - 2.5, col), RED),
+    "live_warn_fcws.png": lambda: warning(RED, 0),
+    "live_warn_ldws_left.png": lambda: warning(AMBER, -1),
+    "live_warn_ldws_right.png": lambda: warning(AMBER, 1),
 }
 
 

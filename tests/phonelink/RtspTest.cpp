@@ -3,6 +3,7 @@
 // host cameras through the live-stream encoder.
 
 #include "PhoneClient.h"
+#include "tests/bmworks/EngineRun.h"
 
 #include "bmworks/BmClock.h"
 #include "bmworks/BmNet.h"
@@ -53,15 +54,14 @@ Output Decode(CameraPosition camera, int frames = 60)
         + " protocols=tcp ! rtph264depay ! h264parse ! avdec_h264 ! fakesink num-buffers=" + std::to_string(frames));
 }
 
+// Waits for the engine thread to have started or stopped the server; a
+// loaded machine takes its time.
 bool Serving(CameraPosition camera, bool wanted)
 {
-    for (int i = 0; i < 100; ++i) {
+    return WaitFor([camera, wanted] {
         PhoneClient probe;
-        if (probe.Connect(atoi(RTSP_MOUNTS[camera].service), 0) == wanted)
-            return true;
-        usleep(50000);
-    }
-    return false;
+        return probe.Connect(atoi(RTSP_MOUNTS[camera].service), 0) == wanted;
+    }, 60000);
 }
 
 // What the engine's display task does for the live stream while the display
@@ -201,7 +201,7 @@ TEST_F(LiveStream, TakenServiceFailsAndALaterStartServes)
     ASSERT_EQ(bind(squatter, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
     ASSERT_EQ(listen(squatter, 1), 0);
     BmWorks::Inst()->StartRtspLive(Rear);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the engine thread has run it
+    OnEngine([] {}); // the engine thread has run it
     EXPECT_FALSE(BmWorks::Inst()->bmMux[Rear].mVideo.IsRunRtsp()); // no encoder feed without a server
     close(squatter);
 

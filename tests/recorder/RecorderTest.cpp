@@ -140,10 +140,10 @@ TEST_F(Recorder, NamesPairFrontAndRearWithinThreeSecondsAndClaimFiles)
     }
 
     // An event while parking lands among the events, named as one.
-    Singleton<vk::RecContoller>::Inst()->SetLiveviewEnteredParkingMode(true);
+    Singleton<vk::RecContoller>::Inst()->ParkingModeEntered();
     SetClock(2021, 3, 15, 9, 0, 0);
     EXPECT_STREQ(vk::CallbackRecordFile(Front, Event), "/mnt/extsd/EVENT/EVEN210315-090000F.MP4");
-    Singleton<vk::RecContoller>::Inst()->SetLiveviewEnteredParkingMode(false);
+    Singleton<vk::RecContoller>::Inst()->ParkingModeExited();
 
     // Without files to claim the engine gets the dummy name, and the next claim still works.
     vk::FileLoop* loop = Singleton<vk::FileLoop>::Inst();
