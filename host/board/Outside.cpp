@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -40,6 +41,15 @@ bool IsBlockDevice(const char* path)
 {
     struct stat info {};
     return stat(path, &info) == 0 && S_ISBLK(info.st_mode);
+}
+
+// With the machine's time, for comparing the moment with what the recordings kept.
+void LogMoment(const char* what)
+{
+    timespec now {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    std::fprintf(stderr, "[boardsim] %s at %lld.%03ld\n", what, static_cast<long long>(now.tv_sec),
+                 now.tv_nsec / 1000000);
 }
 
 } // namespace
@@ -91,8 +101,10 @@ void Outside::ApplyCard(bool in)
     }
     _cardIn = in;
     // Out: the detect pin opens first, as the card leaves its contacts.
-    if (!in)
+    if (!in) {
         WriteNode(CARD_DETECT, "0");
+        LogMoment("card left the slot");
+    }
     // Writing a mounted volume back takes a while: the MCU and the timeline go on meanwhile.
     if (_slot.joinable())
         _slot.join();
@@ -100,8 +112,10 @@ void Outside::ApplyCard(bool in)
     _slot = std::thread([in, image] {
         if (!RunCardScript(in ? "attach" : "detach", image))
             std::fprintf(stderr, "[boardsim] card %s failed\n", in ? "in" : "out");
-        if (in)
+        if (in) {
             WriteNode(CARD_DETECT, "1");
+            LogMoment("card is in the slot");
+        }
     });
 }
 
@@ -151,10 +165,11 @@ void Outside::Kill()
         std::fprintf(stderr, "[boardsim] kill: no program pid in %s\n", HostFile("dashrec.pid").c_str());
         return;
     }
-    if (kill(static_cast<pid_t>(pid), SIGKILL) != 0)
+    if (kill(static_cast<pid_t>(pid), SIGKILL) != 0) {
         std::perror("[boardsim] kill");
-    else
-        std::fprintf(stderr, "[boardsim] killed %ld\n", pid);
+        return;
+    }
+    LogMoment(("killed " + std::to_string(pid)).c_str());
 }
 
 } // namespace board

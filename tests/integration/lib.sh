@@ -76,7 +76,7 @@ probe_recording() {
     local duration
     duration=$(sed -n 's/^duration=//p' <<<"$streams")
     awk -v d="$duration" -v m="$seconds" 'BEGIN { exit !(d + 0 >= m) }' || fail "$file: $duration s, less than $seconds s"
-    ffmpeg -v error -i "$file" -map 0:s:0 -f srt - 2>/dev/null | grep -q "EXTD" ||
+    [[ $(ffmpeg -v error -i "$file" -map 0:s:0 -f srt - 2>/dev/null) == *EXTD* ]] ||
         fail "$file: the subtitle text carries no EXTD"
 }
 
@@ -86,4 +86,84 @@ run_scenario() {
     RUN_STATUS=0
     DASHREC_SOC_VENC=replay DASHREC_SOC_REPLAY_DIR=${DASHREC_SOC_REPLAY_DIR:-$1/soc-replay} DASHREC_SHOT_SECONDS=3 \
         "$SOURCE_DIR/host/scripts/run-inside.sh" "$1" "$2" "$3" > "$3.log" 2>&1 || RUN_STATUS=$?
+}
+
+# log_time LINE: the time stamp of a line of the program's log, in seconds since the epoch.
+log_time() {
+    local stamp
+    stamp=$(sed -n 's/^{\([0-9/]*\)-\([0-9:]*\):\([0-9]*\)}.*/\1 \2.\3/p' <<<"$1" | tr / -)
+    [[ -n $stamp ]] || fail "no time stamp in: $1"
+    date -d "$stamp" +%s.%N
+}
+
+# recording_start LOG FILE: when the program named FILE as a recording, by its log.
+recording_start() {
+    local line
+    line=$(tr -d '\r' < "$1" | grep -m1 "\[CallbackRecordFile\].*/$(basename "$2")\$") || fail "$2 is not in the log"
+    log_time "$line"
+}
+
+# played_seconds FILE: how far its video plays (the last frame's time and its length).
+played_seconds() {
+    ffprobe -v error -select_streams v:0 -show_entries packet=pts_time,duration_time -of csv=p=0 "$1" |
+        awk -F, '$1 + $2 > end { end = $1 + $2 } END { printf "%.3f\n", end }'
+}
+
+# moment OUT WHAT: when boardsim did WHAT ("killed", "card left the slot"), in seconds since the epoch.
+moment() {
+    local at
+    at=$(sed -n "s/^\[boardsim\] $2.* at \([0-9.]*\)\$/\1/p" "$1/boardsim.log" | head -1)
+    [[ -n $at ]] || fail "boardsim never logged \"$2\": $(cat "$1/boardsim.log")"
+    echo "$at"
+}
+
+# plays_until OUT FILE END: FILE's video plays up to at most LOSS_SECONDS (2)
+# before END (seconds since the epoch), counted from when it was named.
+plays_until() {
+    local start played
+    start=$(recording_start "$1/dashrec.log" "$2")
+    played=$(played_seconds "$2")
+    awk -v s="$start" -v e="$3" -v p="$played" -v l="${LOSS_SECONDS:-2}" 'BEGIN { exit !(p >= e - s - l) }' ||
+        fail "$2 plays $played s of the $(awk -v s="$start" -v e="$3" 'BEGIN { printf "%.1f", e - s }') s it recorded"
+    echo "$(basename "$2"): plays $played s of $(awk -v s="$start" -v e="$3" 'BEGIN { printf "%.1f", e - s }') s"
+}
+
+# pairs OUT FOLDER PREFIX: the stamps ("261210-172610") of FOLDER's recordings, one
+# a line, each with a front and a rear file named PREFIX<stamp>F/R.MP4.
+pairs() {
+    local files stamp
+    files=$(card_folder "$1/sd.img" "$2")
+    for stamp in $(sed -n "s|^$2/$3\([0-9]\{6\}-[0-9]\{6\}\)[FR]\.MP4\$|\1|p" <<<"$files" | sort -u); do
+        grep -qx "$2/$3${stamp}F.MP4" <<<"$files" && grep -qx "$2/$3${stamp}R.MP4" <<<"$files" ||
+            fail "$2/$3$stamp has no front and rear pair: $files"
+        echo "$stamp"
+    done
+    ! grep -vE "^$2/$3[0-9]{6}-[0-9]{6}[FR]\.MP4\$" <<<"$files" || fail "$2 holds files not named $3<date>-<time>F/R.MP4"
+}
+
+# probe_pair OUT FOLDER NAME_WITHOUT_F_R MIN_SECONDS: both cameras' recordings
+# of one stamp, the stamp the time the program named them.
+probe_pair() {
+    local front=$1/recordings/$2/${3}F.MP4 stamp named
+    probe_recording "$front" hevc 2560x1440 "$4"
+    probe_recording "$1/recordings/$2/${3}R.MP4" hevc 1920x1080 "$4"
+    stamp=$(sed 's/^[A-Z]*\(..\)\(..\)\(..\)-\(..\)\(..\)\(..\)$/20\1-\2-\3 \4:\5:\6/' <<<"$3")
+    named=$(recording_start "$1/dashrec.log" "$front")
+    awk -v a="$(date -d "$stamp" +%s)" -v b="$named" 'BEGIN { exit !(b - a >= 0 && b - a < 2) }' ||
+        fail "$3 is not named by the time it started ($(date -d "@$named"))"
+}
+
+# shock_seconds FILE: how far into FILE the first sample with an acceleration lies, by its subtitles.
+shock_seconds() {
+    ffmpeg -v error -i "$1" -map 0:s:0 -f srt - 2>/dev/null | python3 -c '
+import re, sys
+text = sys.stdin.read()
+for start, samples in re.findall(r"(\d+:\d+:\d+,\d+) --> [^\n]*\n(.*?)(?:\n\n|\Z)", text, re.S):
+    h, m, s = start.replace(",", ".").split(":")
+    found = re.findall(r"EXTD/[^,<]*", samples)
+    for i, sample in enumerate(found):
+        if not sample.endswith("/00/00/00"):
+            print("%.2f" % (int(h) * 3600 + int(m) * 60 + float(s) + i / len(found)))
+            sys.exit(0)
+sys.exit(1)'
 }

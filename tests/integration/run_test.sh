@@ -11,6 +11,7 @@ out=/tmp/run
 # A power-down takes the recorder some 17 s: runs that end by themselves get that long.
 case $name in
 drive | ignition_off) export DASHREC_RUN_GRACE=25 ;;
+card_swap) export DASHREC_RUN_GRACE=10 ;; # recording again after the card is back
 *) export DASHREC_RUN_GRACE=4 ;;
 esac
 run_scenario "$build" "$INTEGRATION_DIR/scenarios/$name.scn" "$out"
@@ -54,9 +55,21 @@ expect_shutdown() {
 
 case $name in
 drive)
-    # The supply cut at the end powers the recorder down by itself; the card log holds the run.
+    # Recording on the road, an event at the shock, parked, a passer-by, the road again, the supply cut.
     expect_shutdown
     expect_log "$(card_log_text)" "DVR starts" "Send Event Message" "ACC off, parking mode" "Battery+ Down"
+    normal=$(pairs "$out" NORMAL NORM)
+    (($(wc -l <<<"$normal") >= 2)) || fail "no NORMAL recording after the ignition came back: $normal"
+    probe_pair "$out" NORMAL "NORM$(head -1 <<<"$normal")" 5
+    event=$(pairs "$out" EVENT EVEN)
+    [[ -n $event && $(wc -l <<<"$event") == 1 ]] || fail "not one EVENT recording: $event"
+    probe_pair "$out" EVENT "EVEN$event" 10
+    shock=$(shock_seconds "$out/recordings/EVENT/EVEN${event}F.MP4") || fail "the event recording shows no shock"
+    # What the camera saw before the shock is in the event recording.
+    awk -v s="$shock" 'BEGIN { exit !(s >= 1) }' || fail "the event recording starts $shock s before the shock"
+    parking=$(pairs "$out" PARKING PARK)
+    [[ -n $parking && $(wc -l <<<"$parking") == 1 ]] || fail "not one PARKING recording: $parking"
+    probe_pair "$out" PARKING "PARK$parking" 3
     expect_screenshots
     ;;
 ignition_off)
@@ -65,16 +78,31 @@ ignition_off)
     expect_log "$(card_log_text)" "DVR starts" "[AccDetect]ACC OFF" "ACC off, power-down"
     ;;
 power_cut)
-    # Killed mid-run, nothing written back by the program itself: the card is still sound.
+    # Killed mid-run, nothing written back by the program itself: the card is still sound,
+    # and each recording plays up to shortly before the cut.
     [[ $RUN_STATUS == 137 ]] || fail "dashrec was not killed: status $RUN_STATUS"
     [[ ! -e /tmp/exit ]] || fail "a killed program left an exit marker"
-    grep -q "killed" "$out/boardsim.log" || fail "boardsim did not kill: $(cat "$out/boardsim.log")"
+    killed=$(moment "$out" killed)
+    normal=$(pairs "$out" NORMAL NORM)
+    [[ -n $normal && $(wc -l <<<"$normal") == 1 ]] || fail "not one NORMAL recording: $normal"
+    plays_until "$out" "$out/recordings/NORMAL/NORM${normal}F.MP4" "$killed"
+    plays_until "$out" "$out/recordings/NORMAL/NORM${normal}R.MP4" "$killed"
     ;;
 card_swap)
+    # Recording before the card left and again soon after it came back.
     [[ $RUN_STATUS == 0 ]] || fail "dashrec ended with $RUN_STATUS"
-    grep -q "card out" "$out/boardsim.log" && grep -q "card in" "$out/boardsim.log" &&
-        ! grep -q "failed\|no card image" "$out/boardsim.log" || fail "$(cat "$out/boardsim.log")"
+    ! grep -q "failed\|no card image" "$out/boardsim.log" || fail "$(cat "$out/boardsim.log")"
     [[ $(cat /sys/sdcard0/detect) == 1 ]] || fail "the card is not detected after it went back in"
+    out_at=$(moment "$out" "card left the slot")
+    in_at=$(moment "$out" "card is in the slot")
+    normal=$(pairs "$out" NORMAL NORM)
+    [[ $(wc -l <<<"$normal") == 2 ]] || fail "not a NORMAL recording before and one after the swap: $normal"
+    plays_until "$out" "$out/recordings/NORMAL/NORM$(head -1 <<<"$normal")F.MP4" "$out_at"
+    again=$(recording_start "$out/dashrec.log" "NORM$(tail -1 <<<"$normal")F.MP4")
+    awk -v i="$in_at" -v a="$again" -v r="${RESUME_SECONDS:-8}" 'BEGIN { exit !(a > i && a - i < r) }' ||
+        fail "recording resumed $(awk -v i="$in_at" -v a="$again" 'BEGIN { print a - i }') s after the card went back in"
+    echo "recording resumed $(awk -v i="$in_at" -v a="$again" 'BEGIN { print a - i }') s after the card went back in"
+    probe_pair "$out" NORMAL "NORM$(tail -1 <<<"$normal")" 2
     expect_screenshots
     ;;
 *)
