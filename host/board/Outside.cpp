@@ -110,12 +110,12 @@ void Outside::ApplyCard(bool in)
         _slot.join();
     std::string image = in ? _cardImage : std::string();
     _slot = std::thread([in, image] {
+        if (in)
+            LogMoment("card goes into the slot");
         if (!RunCardScript(in ? "attach" : "detach", image))
             std::fprintf(stderr, "[boardsim] card %s failed\n", in ? "in" : "out");
-        if (in) {
+        if (in)
             WriteNode(CARD_DETECT, "1");
-            LogMoment("card is in the slot");
-        }
     });
 }
 

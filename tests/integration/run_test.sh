@@ -94,7 +94,7 @@ card_swap)
     ! grep -q "failed\|no card image" "$out/boardsim.log" || fail "$(cat "$out/boardsim.log")"
     [[ $(cat /sys/sdcard0/detect) == 1 ]] || fail "the card is not detected after it went back in"
     out_at=$(moment "$out" "card left the slot")
-    in_at=$(moment "$out" "card is in the slot")
+    in_at=$(moment "$out" "card goes into the slot")
     normal=$(pairs "$out" NORMAL NORM)
     [[ $(wc -l <<<"$normal") == 2 ]] || fail "not a NORMAL recording before and one after the swap: $normal"
     plays_until "$out" "$out/recordings/NORMAL/NORM$(head -1 <<<"$normal")F.MP4" "$out_at"
