@@ -140,7 +140,8 @@ pairs() {
             fail "$2/$3$stamp has no front and rear pair: $files"
         echo "$stamp"
     done
-    ! grep -vE "^$2/$3[0-9]{6}-[0-9]{6}[FR]\.MP4\$" <<<"$files" || fail "$2 holds files not named $3<date>-<time>F/R.MP4"
+    [[ -z $files ]] || ! grep -vE "^$2/$3[0-9]{6}-[0-9]{6}[FR]\.MP4\$" <<<"$files" ||
+        fail "$2 holds files not named $3<date>-<time>F/R.MP4"
 }
 
 # probe_pair OUT FOLDER NAME_WITHOUT_F_R MIN_SECONDS: both cameras' recordings
