@@ -110,6 +110,33 @@ mount_record() { # mount point -> its state folder
     echo "$state/mounts/$(realpath -m "$1" | tr / _)"
 }
 
+# A file system of its own, as large as the volume, so that the mount point
+# lies on another device than its parent and free space is the card's. A
+# kernel whose tmpfs keeps no user attributes (before 6.6) gets the plain folder.
+mount_own_volume() { # device point state-folder
+    /bin/mount -t tmpfs -o "size=$(blockdev --getsize64 "$1"),mode=0755" card "$2" || return 0
+    local probe='import os, sys; os.setxattr(sys.argv[1], "user.probe", b"1"); os.removexattr(sys.argv[1], "user.probe")'
+    if python3 -c "$probe" "$2" 2>/dev/null; then
+        touch "$3/own"
+    else
+        /bin/umount "$2"
+    fi
+}
+
+volume_kind() { # state-folder
+    if [[ -f $1/own ]]; then echo own; else echo plain; fi
+}
+
+# What was mounted goes, as the folder under a real mount shows again. A card
+# pulled while files are open leaves them on a detached volume.
+leave_volume() { # own|plain point
+    if [[ $1 == own ]]; then
+        /bin/umount "$2" 2>/dev/null || /bin/umount -l "$2"
+    else
+        find "$2" -mindepth 1 -delete
+    fi
+}
+
 do_mount() {
     local device=$1 point record
     point=$(realpath -m "$2")
@@ -125,11 +152,9 @@ do_mount() {
     read -r image offset loop < "$record"
     flush_image "$image"
     mkdir -p "$mounted"
-    # A file system of its own, as large as the volume, so that the mount point
-    # lies on another device than its parent and free space is the card's.
-    /bin/mount -t tmpfs -o "size=$(blockdev --getsize64 "$device"),mode=0755" card "$point"
+    mount_own_volume "$device" "$point" "$mounted"
     if ! "$here/volume.py" materialise "$image" "$offset" "$point" "$mounted/volume.json" 2>"$mounted/error"; then
-        /bin/umount "$point"
+        leave_volume "$(volume_kind "$mounted")" "$point"
         rm -rf "$mounted"
         fail "mount: $point: wrong fs type, bad option, bad superblock on $device"
     fi
@@ -153,11 +178,11 @@ do_umount() {
     for mounted in "$state"/mounts/*; do
         [[ -d $mounted ]] || continue
         if [[ $(cat "$mounted/device") == "$target" || $(cat "$mounted/point") == "$(realpath -m "$target")" ]]; then
-            local point
+            local point kind
             point=$(cat "$mounted/point")
+            kind=$(volume_kind "$mounted")
             write_back "$mounted"
-            # A card pulled while files are open leaves them on a detached volume.
-            /bin/umount "$point" 2>/dev/null || /bin/umount -l "$point"
+            leave_volume "$kind" "$point"
             return 0
         fi
     done
