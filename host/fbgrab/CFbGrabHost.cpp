@@ -1,10 +1,12 @@
 // The frame buffer on the host is the SDL video surface: its size, depth,
 // pitch and channel layout answer the screen-information request, its pixels
-// the read. Without a video surface the device "cannot be opened".
+// the read. Without a video surface the device "cannot be opened". The read
+// shows what the panel shows: the camera picture where the interface is clear.
 
 #include "dashrec/devices/CFbGrab.h"
 
 #include "dashrec/core/SDDebug.h"
+#include "host/soc/Vo.h"
 
 #include <SDL/SDL.h>
 
@@ -20,6 +22,31 @@ fb_bitfield Field(Uint32 mask, Uint8 shift, Uint8 loss)
     field.offset = mask == 0 ? 0 : shift;
     field.length = mask == 0 ? 0 : 8 - loss;
     return field;
+}
+
+// Fills the clear pixels of the read with the video layers of the memory LCD,
+// which lies in the frame buffer's orientation.
+void PutVideoUnder(const SDL_Surface* surface, size_t length, unsigned char* buffer)
+{
+    soc::LcdPicture lcd = soc::VoComposeLcd();
+    int bytes = surface->format->BytesPerPixel;
+    if (lcd.argb.empty() || lcd.width != surface->w || lcd.height != surface->h || (bytes != 2 && bytes != 4))
+        return;
+    SDL_PixelFormat* format = surface->format;
+    for (int r = 0; r < surface->h; r++) {
+        for (int c = 0; c < surface->w; c++) {
+            size_t at = static_cast<size_t>(r) * surface->pitch + static_cast<size_t>(c) * bytes;
+            if (at + bytes > length)
+                return;
+            Uint32 px = 0;
+            std::memcpy(&px, buffer + at, bytes);
+            if (!soc::IsClearUiPixel(px, format))
+                continue;
+            uint32_t video = lcd.argb[static_cast<size_t>(r) * lcd.width + c];
+            Uint32 mapped = SDL_MapRGBA(format, video >> 16 & 0xFF, video >> 8 & 0xFF, video & 0xFF, 0xFF);
+            std::memcpy(buffer + at, &mapped, bytes);
+        }
+    }
 }
 
 } // namespace
@@ -55,6 +82,7 @@ bool CFbGrab::ReadFramebuffer(const char* device, size_t length, unsigned char* 
         return false;
     std::memcpy(buffer, surface->pixels, length);
     SDL_UnlockSurface(surface);
+    PutVideoUnder(surface, length, buffer);
     return true;
 }
 

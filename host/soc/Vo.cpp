@@ -186,8 +186,7 @@ bool VoSaveScreenPng(const char* path, const SDL_Surface* ui)
             const auto* row = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(ui->pixels) + r * ui->pitch);
             for (int c = 0; c < std::min(w, ui->w); c++) {
                 Uint32 px = row[c];
-                bool clear = f->Amask != 0 ? (px & f->Amask) == 0 : px == 0;
-                if (clear)
+                if (IsClearUiPixel(px, f))
                     continue;
                 Uint8 red, green, blue;
                 SDL_GetRGB(px, const_cast<SDL_PixelFormat*>(f), &red, &green, &blue);

@@ -29,4 +29,10 @@ bool VoSaveLcdPng(const char* path);
 // leaves).
 bool VoSaveScreenPng(const char* path, const SDL_Surface* ui);
 
+// Whether a pixel of the user interface lets the video through.
+inline bool IsClearUiPixel(Uint32 px, const SDL_PixelFormat* f)
+{
+    return f->Amask != 0 ? (px & f->Amask) == 0 : px == 0;
+}
+
 } // namespace soc
