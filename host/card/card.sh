@@ -209,11 +209,12 @@ case $command in
         install_exit_hook
         if [[ $1 == emmc ]]; then
             loop=$(attach_loop "$image" 0 0)
-            make_node "$disk" "$loop" "$image" 0
             make_node "$partition" "$loop" "$image" 0
+            make_node "$disk" "$loop" "$image" 0
         else
-            make_node "$disk" "$(attach_loop "$image" 0 0)" "$image" 0
+            # The partition first: whoever sees the disk appear may mount it at once.
             attach_partition "$partition" "$image"
+            make_node "$disk" "$(attach_loop "$image" 0 0)" "$image" 0
         fi
         ;;
     detach)

@@ -11,7 +11,7 @@ out=/tmp/run
 # A power-down takes the recorder some 17 s: runs that end by themselves get that long.
 case $name in
 drive | ignition_off) export DASHREC_RUN_GRACE=25 ;;
-card_swap) export DASHREC_RUN_GRACE=10 ;; # recording again after the card is back
+card_swap) export DASHREC_RUN_GRACE=12 ;; # recording again after the card is back
 *) export DASHREC_RUN_GRACE=4 ;;
 esac
 run_scenario "$build" "$INTEGRATION_DIR/scenarios/$name.scn" "$out"
