@@ -10,6 +10,7 @@
 #include "dashrec/ui/StrId.h"
 
 #include <cstdint>
+#include <ctime>
 
 namespace vk {
 
@@ -171,6 +172,12 @@ private:
     void OnShowLimitSpeed(ipc_msg_t& msg);
     void OnHideLimitSpeed(ipc_msg_t& msg);
     void UpdateView();
+    void CheckWeeklySelfCheck(const std::tm& now);
+    void SetSelfCheckReference(const std::tm& now);
+    void ClearSelfCheckReference();
+    void FollowRearView();
+    void WatchCameras();
+    void OnCameraStopped(const char* camera, int& errorCount);
     void OnSdcardRemovedWarning();
     void OnChangeView();
     void OnMotionRecordEnds();

@@ -142,6 +142,12 @@ void CLiveview::OnTimer(ipc_msg_t& msg)
         break;
     case TIMER::MOTION_RECORD_END:
         break;
+    case TIMER::DELAY_ACC_ON:
+        if (!_record.event)
+            SendMessage(WND::LIVEVIEW, WM::STOP_PARKING_MODE, 1, 0);
+        else
+            SetTimer(TIMER::DELAY_ACC_ON, SEC_1);
+        break;
     case TIMER::BACKUP_IN_PREVIEW:
         SendMessage(_wnd, WM::CLOSE, Singleton<SdCard>::Inst()->IsFat() ? WND::COPY_PROCEDURE : WND::SD_FORMAT_DIALOG, _wnd);
         break;
@@ -236,9 +242,8 @@ void CLiveview::OnHideLimitSpeed(ipc_msg_t& msg)
         SetTimer(TIMER::HIDE_LIMIT_SPEED, msg.param1 * 1000);
 }
 
-// The clock texts, the state icons and the voltage every half second. The
-// weekly self-check reboot, the rear-view follow-up and the camera watchdog
-// are not part of this update yet.
+// The clock texts, the state icons and the voltage every half second, with
+// the weekly self-check reboot, the rear-view follow-up and the camera watchdog.
 void CLiveview::UpdateView()
 {
     std::tm now = Singleton<SDDebug>::Inst()->GetLocaltime();
@@ -260,6 +265,8 @@ void CLiveview::UpdateView()
     ++_clock_sec_count;
     obj_common* ampm = Child(CLOCK_AMPM);
     pm ? ampm->SetFocus() : ampm->SetNormal();
+    if (Prefs()->IsSelfCheckingOn())
+        CheckWeeklySelfCheck(now);
 
     obj_common* clockMic = Child(CLOCK_MIC);
     micOn ? clockMic->SetFocus() : clockMic->SetNormal();
@@ -290,6 +297,96 @@ void CLiveview::UpdateView()
         Show(CLOCK_VOLTAGE);
     Repaint();
     SetTimer(TIMER::UPDATE_VIEW, UPDATE_VIEW_MS);
+    FollowRearView();
+    WatchCameras();
+}
+
+// A parked device reboots once in the early hours of Monday, at least two
+// minutes after parking began; the day count carries the reference minute
+// across midnight.
+void CLiveview::CheckWeeklySelfCheck(const std::tm& now)
+{
+    bool window = now.tm_wday == 1 && now.tm_hour >= 0 && now.tm_hour < 6;
+    if (_system_check_min >= 0 && now.tm_mday != _system_check_day) {
+        _system_check_day = now.tm_mday;
+        ++_system_check_day_count;
+    }
+    bool parked = RunMode()->IsParkingMode();
+    if (!window) {
+        if (parked && _system_check_min < 0)
+            SetSelfCheckReference(now);
+        else if (!parked && _system_check_min >= 0)
+            ClearSelfCheckReference();
+        if (Prefs()->GetSelfChkState() == SYSTEM::SELF_CHK_STATE::OFF)
+            Prefs()->SetSelfChkState(SYSTEM::SELF_CHK_STATE::ON);
+        return;
+    }
+    if (Prefs()->GetSelfChkState() != SYSTEM::SELF_CHK_STATE::ON)
+        return;
+    if (!parked) {
+        ClearSelfCheckReference();
+        return;
+    }
+    if (_system_check_min < 0)
+        SetSelfCheckReference(now);
+    int elapsed = 1440 * _system_check_day_count + 60 * now.tm_hour + now.tm_min;
+    if (elapsed >= _system_check_min && !_record.event && !_record.motion) {
+        Log()->Print("[Liveview]Reboot.. system self-checking.\n");
+        Prefs()->SetSelfChkState(SYSTEM::SELF_CHK_STATE::OFF);
+        SendMessage(WND::CMAIN_DVR, WM::REBOOT, 0, 0);
+    }
+}
+
+void CLiveview::SetSelfCheckReference(const std::tm& now)
+{
+    _system_check_min = 60 * now.tm_hour + now.tm_min + 2;
+    _system_check_day = now.tm_mday;
+    _system_check_day_count = 0;
+}
+
+void CLiveview::ClearSelfCheckReference()
+{
+    _system_check_min = -1;
+    _system_check_day = 0;
+    _system_check_day_count = 0;
+}
+
+// The rear camera can be plugged or unplugged while the view runs.
+void CLiveview::FollowRearView()
+{
+    BmWorks* engine = BmWorks::Inst();
+    VideoOutConfig wanted = IsRearCam() == 1 ? VideoOutConfig(Prefs()->GetView()) : VocFront;
+    if (engine->GetVideoOutConfig() != wanted)
+        engine->SetVideoOutConfig(wanted);
+}
+
+// A camera that stops delivering frames cannot be restarted in place: the
+// device reboots, or shuts down when parked. The counts are not reset by a
+// good check, so the third failure since the recording started acts.
+void CLiveview::WatchCameras()
+{
+    BmWorks* engine = BmWorks::Inst();
+    bool rearOn = RunMode()->IsRearCameraOn();
+    if (engine->CheckCameraRunning(Front) == 0)
+        ++_frontCamErrCnt;
+    if (rearOn && engine->CheckCameraRunning(Rear) == 0)
+        ++_rearCamErrCnt;
+    if (_frontCamErrCnt > 2 && _frontCamErrCnt % 2 == 1)
+        OnCameraStopped("front", _frontCamErrCnt);
+    else if (rearOn && _rearCamErrCnt >= 3 && _rearCamErrCnt % 2 == 1)
+        OnCameraStopped("rear", _rearCamErrCnt);
+}
+
+void CLiveview::OnCameraStopped(const char* camera, int& errorCount)
+{
+    Log()->Print("========================[Liveview]%s camera stopped.=======================\n", camera);
+    ++errorCount;
+    if (RunMode()->IsParkingMode()) {
+        SendMessage(WND::CMAIN_DVR, WM::SHUTDOWN, 0, 0);
+        return;
+    }
+    Prefs()->SetBootStatus(SYSTEM::BOOT_MODE::NOTING);
+    SendMessage(WND::CMAIN_DVR, WM::REBOOT, 0, 0);
 }
 
 } // namespace vk

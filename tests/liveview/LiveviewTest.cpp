@@ -10,6 +10,7 @@
 #include "dashrec/core/Pref.h"
 #include "dashrec/core/SDDebug.h"
 #include "dashrec/core/Sound.h"
+#include "dashrec/core/SystemClock.h"
 #include "dashrec/devices/LED.h"
 #include "dashrec/dvr/CLiveview.h"
 #include "dashrec/dvr/CMainDvr.h"
@@ -19,6 +20,7 @@
 #include "dashrec/ui/UITimer.h"
 #include "host/display/LcdShot.h"
 #include "host/soc/Vo.h"
+#include "mpp_comm/soc_vi.h"
 
 #include <gtest/gtest.h>
 
@@ -618,6 +620,68 @@ TEST_F(Liveview, NoCardShowsTheBoxAndTheErrorLedAndStartsNothing)
     PumpFor(4000);
     EXPECT_EQ(view->State(), CLiveview::IDLE);
     EXPECT_FALSE(BmWorks::Inst()->IsRunRecord(Normal));
+}
+
+TEST_F(Liveview, AFrontCameraThatStopsDeliveringFramesRebootsOnTheThirdFailedCheck)
+{
+    Boot();
+    StartNormal();
+    BmVideo& front = BmWorks::Inst()->bmMux[Front].mVideo;
+    ASSERT_EQ(SOC_MPI_VI_DisableVirChn(front.mVideoInDevId[0], front.mVideoInChannelId[0]), 0);
+    long long stopped = NowMs();
+    ASSERT_TRUE(PumpUntil(Is(WND::CMAIN_DVR, WM::REBOOT), 30000));
+    // A check fails after more than 5 s without a frame and again only 6 s later.
+    EXPECT_GE(NowMs() - stopped, 15000) << "two failed checks change nothing";
+    EXPECT_EQ(pref->GetBootStatus(), vk::SYSTEM::BOOT_MODE::NOTING);
+    EXPECT_EQ(SeenCount(Is(WND::CMAIN_DVR, WM::SHUTDOWN)), 0u);
+}
+
+// The weekly self-check reboot, step by step on one running view: the wall
+// clock is set to each moment and the overlay update runs twice.
+TEST_F(Liveview, WeeklySelfCheckRebootsAParkedDeviceOnceEarlyOnMonday)
+{
+    struct Step {
+        const char* what;
+        bool selfCheck;
+        bool parked;
+        int mday; // of December 2026: the 13th, 20th and 27th are Sundays
+        int hour;
+        int min;
+        bool reboots;
+    };
+    const Step steps[] = {
+        { "driving on Sunday arms the check", true, false, 13, 23, 50, false },
+        { "parking on Sunday sets the reference", true, true, 13, 23, 58, false },
+        { "midnight passes the reference at once", true, true, 14, 0, 0, true },
+        { "once per window", true, true, 14, 0, 30, false },
+        { "driving after the window re-arms it", true, false, 14, 7, 0, false },
+        { "parking on Monday at 03:00", true, true, 21, 3, 0, false },
+        { "two minutes later", true, true, 21, 3, 2, true },
+        { "driving on Tuesday re-arms it", true, false, 22, 12, 0, false },
+        { "self-checking off", false, true, 28, 3, 0, false },
+        { "self-checking off, later", false, true, 28, 3, 10, false },
+        { "parked outside the window", true, true, 29, 3, 0, false },
+    };
+    Boot();
+    StartNormal();
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.selfCheck ? pref->SetSelfCheckingOn() : pref->SetSelfCheckingOff();
+        step.parked ? dvr->SetParkingMode() : dvr->SetNormalMode();
+        std::tm local {};
+        local.tm_year = 2026 - 1900;
+        local.tm_mon = 11;
+        local.tm_mday = step.mday;
+        local.tm_hour = step.hour;
+        local.tm_min = step.min;
+        local.tm_isdst = -1;
+        timeval at { std::mktime(&local), 0 };
+        ASSERT_EQ(vk::SystemClock::Set(at), 0);
+        size_t before = SeenCount(Is(WND::CMAIN_DVR, WM::REBOOT));
+        PumpFor(1100);
+        EXPECT_EQ(SeenCount(Is(WND::CMAIN_DVR, WM::REBOOT)) - before, step.reboots ? 1u : 0u);
+    }
+    dvr->SetNormalMode();
 }
 
 // What the driver sees: the overlay over the camera picture.
