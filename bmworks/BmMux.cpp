@@ -99,6 +99,8 @@ constexpr int kMiB = 1048576;
 gboolean gSetNull(gpointer data)
 {
     auto* p = static_cast<BmMux::SignalCallbackParam*>(data);
+    if (!p->pBmMux->ReadyForSetNull(p->recordType))
+        return G_SOURCE_CONTINUE;
     p->pBmMux->mGstSetNullId[p->recordType] = 0;
     p->pBmMux->SetNull(p->recordType);
     return G_SOURCE_REMOVE;
@@ -155,6 +157,12 @@ void gErrorCallback(GstBus*, GstMessage* message, gpointer data)
 {
     auto* p = static_cast<BmMux::SignalCallbackParam*>(data);
     p->pBmMux->ReportBusMessage(p->recordType, message, true);
+}
+
+void gElementCallback(GstBus*, GstMessage* message, gpointer data)
+{
+    auto* p = static_cast<BmMux::SignalCallbackParam*>(data);
+    p->pBmMux->OnElementMessage(p->recordType, message);
 }
 
 void gWarningCallback(GstBus*, GstMessage* message, gpointer data)
@@ -374,6 +382,7 @@ void BmMux::StartGstreamer(RecordType type)
     gst_bus_add_signal_watch(bus);
     g_signal_connect(bus, "message::error", G_CALLBACK(gErrorCallback), &signalCallbackParam[type]);
     g_signal_connect(bus, "message::warning", G_CALLBACK(gWarningCallback), &signalCallbackParam[type]);
+    g_signal_connect(bus, "message::element", G_CALLBACK(gElementCallback), &signalCallbackParam[type]);
     gst_object_unref(bus);
 }
 
@@ -468,8 +477,21 @@ void BmMux::EndFile(RecordType type)
     ReplaceSetNullTimer(type);
 }
 
+bool BmMux::ReadyForSetNull(RecordType type)
+{
+    return mFileClosed[type] || pGstPipeline[type] == nullptr || ++mSetNullPeriods[type] >= kSetNullPeriods;
+}
+
+void BmMux::OnElementMessage(RecordType type, GstMessage* message)
+{
+    if (gst_message_has_name(message, "splitmuxsink-fragment-closed"))
+        mFileClosed[type] = true;
+}
+
 void BmMux::ReplaceSetNullTimer(RecordType type)
 {
+    mFileClosed[type] = false;
+    mSetNullPeriods[type] = 0;
     if (mGstSetNullId[type] != 0)
         g_source_remove(mGstSetNullId[type]);
     mGstSetNullId[type] = g_timeout_add(1000, gSetNull, &signalCallbackParam[type]);

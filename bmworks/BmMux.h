@@ -129,6 +129,15 @@ public:
     GstClockTime mLastFedPts[MaxRec] = {};
     std::deque<GstClockTime> mGopEnds[MaxRec];
     std::mutex mGopEndsMutex;
+    // The teardown after a file's end waits for splitmuxsink to report the
+    // file closed (a loaded machine can take longer than the one second to
+    // write the index), a bounded number of periods at most.
+    static const int kSetNullPeriods = 5;
+    bool mFileClosed[MaxRec] = {};
+    int mSetNullPeriods[MaxRec] = {};
+    // False while the type's last file may still be finalising: wait another period.
+    bool ReadyForSetNull(RecordType type);
+    void OnElementMessage(RecordType type, GstMessage* message);
     // True when pts ends a GOP fed; forgets the ends up to it.
     bool TakeGopEnd(RecordType type, GstClockTime pts);
 
