@@ -13,6 +13,7 @@
 #include "dashrec/dvr/RecContoller.h"
 #include "dashrec/menus/EmmcInfo.h"
 #include "dashrec/ui/Resource.h"
+#include "dashrec/dvr/LiveviewServices.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,22 +22,9 @@
 
 namespace vk {
 
+using namespace liveview;
+
 namespace {
-
-SDDebug* Log()
-{
-    return Singleton<SDDebug>::Inst();
-}
-
-Pref* Prefs()
-{
-    return Singleton<Pref>::Inst();
-}
-
-CMainDvr* RunMode()
-{
-    return Singleton<CMainDvr>::Inst();
-}
 
 const int REGISTERED_BUTTONS[] = { 1, 2, 3, 4, 5, 6, 8, 9 };
 const int TOUCH_BUTTONS[] = { 1, 2, 3, 4, 6 };

@@ -11,27 +11,15 @@
 #include "dashrec/dvr/CMainDvr.h"
 #include "dashrec/dvr/FileLists.h"
 #include "dashrec/menus/CopyList.h"
+#include "dashrec/dvr/LiveviewServices.h"
 
 #include <cmath>
 
 namespace vk {
 
+using namespace liveview;
+
 namespace {
-
-SDDebug* Log()
-{
-    return Singleton<SDDebug>::Inst();
-}
-
-Pref* Prefs()
-{
-    return Singleton<Pref>::Inst();
-}
-
-CMainDvr* RunMode()
-{
-    return Singleton<CMainDvr>::Inst();
-}
 
 void PlayButton()
 {

@@ -13,25 +13,13 @@
 #include "dashrec/devices/LED.h"
 #include "dashrec/dvr/CMainDvr.h"
 #include "dashrec/dvr/RecContoller.h"
+#include "dashrec/dvr/LiveviewServices.h"
 
 namespace vk {
 
+using namespace liveview;
+
 namespace {
-
-SDDebug* Log()
-{
-    return Singleton<SDDebug>::Inst();
-}
-
-Pref* Prefs()
-{
-    return Singleton<Pref>::Inst();
-}
-
-CMainDvr* RunMode()
-{
-    return Singleton<CMainDvr>::Inst();
-}
 
 LED* Leds()
 {

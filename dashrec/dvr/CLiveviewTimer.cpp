@@ -13,27 +13,15 @@
 #include "dashrec/dvr/CMainDvr.h"
 #include "dashrec/ui/Resource.h"
 #include "dashrec/ui/UITimer.h"
+#include "dashrec/dvr/LiveviewServices.h"
 
 #include <cstdio>
 
 namespace vk {
 
+using namespace liveview;
+
 namespace {
-
-SDDebug* Log()
-{
-    return Singleton<SDDebug>::Inst();
-}
-
-Pref* Prefs()
-{
-    return Singleton<Pref>::Inst();
-}
-
-CMainDvr* RunMode()
-{
-    return Singleton<CMainDvr>::Inst();
-}
 
 const char* const WEEKDAYS[] = { "일요일", "월요일", "화요일", "수요일", "목요일", "금요일", "토요일" };
 
