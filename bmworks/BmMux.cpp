@@ -106,6 +106,16 @@ gboolean gSetNull(gpointer data)
     return G_SOURCE_REMOVE;
 }
 
+// A type's file has reached its length: splitmuxsink asked for the next
+// name on its streaming thread, the file ends on the engine's.
+gboolean gEndFile(gpointer data)
+{
+    auto* p = static_cast<BmMux::SignalCallbackParam*>(data);
+    if (p->pBmMux->IsRunRecord(p->recordType))
+        p->pBmMux->EndFile(p->recordType);
+    return G_SOURCE_REMOVE;
+}
+
 gboolean gSetNullAll(gpointer data)
 {
     auto* mux = static_cast<BmMux*>(data);
@@ -500,7 +510,7 @@ void BmMux::ReplaceSetNullTimer(RecordType type)
 char* BmMux::NewFilename(RecordType type, guint fragment)
 {
     if (type != Normal && fragment > 0) {
-        EndFile(type);
+        g_idle_add(gEndFile, &signalCallbackParam[type]);
         return g_strdup("/dev/null");
     }
     // Without a name from the program the file goes nowhere, never into the

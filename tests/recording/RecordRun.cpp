@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <deque>
 #include <map>
 
 namespace {
@@ -17,7 +18,9 @@ std::map<std::pair<int, int>, std::vector<std::string>> gNamed;
 std::vector<BmErrorReport> gErrors;
 long long gSizeOverride = 0;
 std::string gNameOverride;
-std::string gLastName;
+// The engine copies a name only after the callback returned, and both
+// cameras ask at once: every name handed out keeps its own storage.
+std::deque<std::string> gHandedOut;
 
 char* NextFile(CameraPosition camera, RecordType type)
 {
@@ -32,8 +35,8 @@ char* NextFile(CameraPosition camera, RecordType type)
         Preallocate(path, gSizeOverride ? gSizeOverride : size);
     }
     named.push_back(path);
-    gLastName = path;
-    return const_cast<char*>(gLastName.c_str());
+    gHandedOut.push_back(path);
+    return const_cast<char*>(gHandedOut.back().c_str());
 }
 
 void OnError(CameraPosition camera, RecordType type, BmError code, std::string message)
