@@ -113,6 +113,9 @@ fi
 # A window when there is a display, none otherwise.
 [[ -n ${DISPLAY:-} ]] || export SDL_VIDEODRIVER=dummy
 
+# The program's sound clips where the board keeps them.
+mkdir -p /app/kvo/rsc
+ln -sfn "$build/rsc/sound" /app/kvo/rsc/sound
 mkdir -p /mnt/extsd
 if ! insert_card; then
     say "no card: loop devices need root, so the recorder runs without one"
