@@ -9,6 +9,7 @@
 #include "bmworks/BmVideo.h"
 
 #include <gst/gst.h>
+#include <atomic>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -102,7 +103,8 @@ public:
     uint64_t mBufferTimeVideo[MaxRec] = {};
     uint64_t mBufferTimeAudio[MaxRec] = {};
     uint64_t mBufferTimeSubtitle[MaxRec] = {};
-    RecordState mRecordState[MaxRec] = {Pause, Pause, Pause, Pause};
+    // Read by the program's threads (IsRunRecord) while the engine's changes it.
+    std::atomic<RecordState> mRecordState[MaxRec] = {Pause, Pause, Pause, Pause};
     SignalCallbackParam signalCallbackParam[MaxRec];
     FilenameFunction FilenameCallback = nullptr;
     FilenameFunction NormalSplitCallback = nullptr;

@@ -243,7 +243,7 @@ TEST(Recording, PauseWhileStartingAndStartWhileEndingAreCarriedOut)
     BmMux& mux = works->bmMux[Front];
     OnEngine([&] {
         mux.RunRecord(Normal);
-        EXPECT_EQ(mux.mRecordState[Normal], BmMux::RunTry);
+        EXPECT_EQ(mux.mRecordState[Normal].load(), BmMux::RunTry);
         mux.PauseRecord(Normal);
     });
     ASSERT_TRUE(Idle(Normal));
