@@ -121,7 +121,7 @@ if ! insert_card; then
     say "no card: loop devices need root, so the recorder runs without one"
     rm -f "$out/sd.img"
 fi
-coproc SIM { "$build/host/board/boardsim" "$scenario" 2> "$out/boardsim.log"; }
+coproc SIM { exec "$build/host/board/boardsim" "$scenario" 2> "$out/boardsim.log"; }
 sim_pid=$SIM_PID
 trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
 # What it prints before (the preferences it sets up) goes to its log.
