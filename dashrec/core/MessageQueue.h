@@ -22,6 +22,23 @@ public:
         return _inst.get();
     }
 
+    int SendMessage(int wnd, int cmd, int param1 = 0, int param2 = 0, void* ptr = nullptr)
+    {
+        ipc_msg_t msg;
+        msg.wnd = wnd;
+        msg.cmd = cmd;
+        msg.param1 = param1;
+        msg.param2 = param2;
+        msg.ptr = ptr;
+        return SendMessage(msg);
+    }
+
+    int SendMessage(const ipc_msg_t& msg)
+    {
+        VK_ASSERT(recvQueue != nullptr && sendQueue != nullptr);
+        return ipc_send_msg(sendQueue, &msg);
+    }
+
     int RecvMessage(ipc_msg_t& msg, int timeoutMs)
     {
         VK_ASSERT(recvQueue != nullptr && sendQueue != nullptr);
@@ -40,6 +57,14 @@ public:
 protected:
     MessageQueue() = default;
 
+    // Binds the receiving end of the queue with this key and opens its sending end.
+    void Open(int key)
+    {
+        recvQueue = ipc_create(key, 1);
+        sendQueue = ipc_create(key, 0);
+        VK_ASSERT(recvQueue != nullptr && sendQueue != nullptr);
+    }
+
     ipc_handle_t* recvQueue = nullptr;
     ipc_handle_t* sendQueue = nullptr;
 
@@ -56,9 +81,16 @@ class UIQueue : public MessageQueue<UIQueue> {
 public:
     static constexpr int KEY = 11;
 
-    void Init() override;
-    void SendMessage(int wnd, int cmd, int param1 = 0, int param2 = 0, void* ptr = nullptr);
-    void SendMessage(const ipc_msg_t& msg);
+    void Init() override { Open(KEY); }
+};
+
+// The speed-camera alert queue: prompts queued on the GPS thread, played one
+// after another by the speed-camera worker.
+class Safety : public MessageQueue<Safety> {
+public:
+    static constexpr int KEY = 13;
+
+    void Init() override { Open(KEY); }
 };
 
 } // namespace vk

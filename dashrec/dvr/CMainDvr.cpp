@@ -1,6 +1,7 @@
 #include "dashrec/dvr/CMainDvr.h"
 
 #include "bmworks/bmworks.h"
+#include "dashrec/assist/SpeedCam.h"
 #include "dashrec/core/CLogger.h"
 #include "dashrec/core/CMain.h"
 #include "dashrec/core/MessageQueue.h"
@@ -83,6 +84,7 @@ void CMainDvr::Initialize(bool)
     _currentWindow = WND::LIVEVIEW;
     Singleton<FileLoop>::Inst()->Init();
     Singleton<Resource>::Inst()->Init(480, 320, 1);
+    CheckSDCardForDB();
     _firstWindow = ChooseFirstWindow();
     InitDeviceServices();
 }
@@ -190,6 +192,7 @@ void CMainDvr::InitDeviceServices()
     Singleton<LED>::Inst()->Init();
     Singleton<GSensor>::Inst()->Init();
     Singleton<TouchSensor>::Inst()->Init();
+    Singleton<SpeedCam>::Inst()->Init();
 }
 
 void CMainDvr::StartDeviceThreads()
@@ -472,6 +475,7 @@ void CMainDvr::Finalize()
     Singleton<GSensor>::Inst()->Finalize();
     Singleton<TouchSensor>::Inst()->Finalize();
     Singleton<SDDebug>::Inst()->Finalize();
+    Singleton<SpeedCam>::Inst()->Finalize();
 }
 
 void CMainDvr::ExitToShell()

@@ -122,6 +122,7 @@ public:
 
     void SetSystemTimeFromRtc();
     // The speed-camera database to load: the eMMC copy when readable, else the shipped one.
+    void CheckSDCardForDB();
     const char* LoadSpeedCamDB();
     void RunApMode();
     void OnWiFi(ipc_msg_t& msg);

@@ -5,10 +5,13 @@
 #include "dashrec/dvr/CMainDvr.h"
 
 #include "bmworks/bmworks.h"
+#include "dashrec/assist/SpeedCam.h"
 #include "dashrec/core/MessageQueue.h"
 #include "dashrec/core/Pref.h"
+#include "dashrec/core/SdCard.h"
 #include "dashrec/core/SDDebug.h"
 #include "dashrec/core/Shell.h"
+#include "dashrec/core/Storage.h"
 #include "dashrec/core/SystemClock.h"
 #include "dashrec/devices/Rtc.h"
 #include "dashrec/dvr/EngineCallbacks.h"
@@ -279,11 +282,27 @@ void CMainDvr::UsbEventThread()
     close(fd);
 }
 
+namespace {
+const char* const SPEEDCAM_DB_EMMC = "/data/app/sc_cam.idb";
+}
+
+void CMainDvr::CheckSDCardForDB()
+{
+    if (!Singleton<Storage>::Inst()->IsSdCardInserted())
+        return;
+    SdCard* card = Singleton<SdCard>::Inst();
+    card->Mount();
+    SpeedCam* speedCam = Singleton<SpeedCam>::Inst();
+    if (speedCam->CheckDataInSDCard())
+        speedCam->MoveDataToEmmc(SPEEDCAM_DB_EMMC);
+    card->Unmount();
+}
+
 const char* CMainDvr::LoadSpeedCamDB()
 {
-    const char* emmcCopy = "/data/app/sc_cam.idb";
-    const char* path = access(emmcCopy, R_OK) == 0 ? emmcCopy : "/app/kvo/sc_cam.idb";
+    const char* path = access(SPEEDCAM_DB_EMMC, R_OK) == 0 ? SPEEDCAM_DB_EMMC : "/app/kvo/sc_cam.idb";
     Log()->Print("[CMainDvr]speed-camera database %s\n", path);
+    Singleton<SpeedCam>::Inst()->LoadData(path);
     return path;
 }
 

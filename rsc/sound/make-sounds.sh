@@ -55,3 +55,30 @@ for row in "${prompts[@]}"; do
         sox --norm=-1 "$spoken" "${format[@]}" "$out/${name}_$suffix.wav"
     done
 done
+
+# Speed-camera prompts: Korean only, no language suffix.
+tone R_alarm synth 0.12 square 1500 pad 0 0.05 repeat 3 vol 0.5
+tone R_dingdong synth 0.5 sine 1318-1046 fade 0 0.5 0.2 vol 0.6
+tone R_release synth 0.3 sine 1046-1318 fade 0 0.3 0.1 vol 0.6
+camera_prompts=(
+    "R_01_SP_01_8|전방에 과속 단속 구간입니다."
+    "R_01_SP_02_8|구간 단속이 시작됩니다."
+    "R_01_SP_03_8|구간 단속이 종료됩니다."
+    "R_01_SP_04_8|전방에 신호 단속 구간입니다."
+    "R_01_SP_05_8|전방에 버스 전용 차로 및 과속 단속 구간입니다."
+    "R_01_SP_06_8|전방에 이동식 단속 구간입니다."
+    "R_01_SP_07_8|전방에 이동식 거치함 단속 구간입니다."
+    "R_01_SP_08_8|전방에 주차 단속 구간입니다."
+    "R_01_SP_09_8|전방에 버스 전용 차로 단속 구간입니다."
+    "R_01_SP_15_8|전방에 끼어들기 단속 구간입니다."
+    "R_01_SP_17_8|전방에 이동식 단속 출몰 지역입니다."
+    "R_01_SP_18_8|전방에 지정 차로 단속 구간입니다."
+)
+for limit in 10 20 30 40 50 60 70 80 90 100 110 120; do
+    camera_prompts+=("$(printf 'R_02_%03d_%02d' "$limit" $((limit / 10)))|제한 속도 $limit 킬로미터입니다.")
+done
+for row in "${camera_prompts[@]}"; do
+    IFS='|' read -r name korean <<<"$row"
+    espeak-ng -v ko -s 150 -w "$spoken" "$korean"
+    sox --norm=-1 "$spoken" "${format[@]}" "$out/$name.wav"
+done

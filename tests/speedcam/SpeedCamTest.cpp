@@ -1,0 +1,222 @@
+// Speed-camera warnings as the driver hears and sees them: a drive past a
+// camera through the GPS sentence entry, the prompts the worker plays (as the
+// sound player's stand-in logs them) and the messages to the live view.
+
+#include "DbFile.h"
+
+#include "dashrec/assist/SpeedCam.h"
+#include "dashrec/core/MessageIds.h"
+#include "dashrec/core/MessageQueue.h"
+#include "dashrec/core/Pref.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace vk;
+using namespace speedcam_test;
+
+namespace {
+
+constexpr double kLon = 127.0;
+constexpr double kLat = 37.5;
+const char* const kDb = "/tmp/sc_cam.idb";
+
+std::string ShimLog()
+{
+    return std::string(std::getenv("DASHREC_HOST_DIR")) + "/shims.log";
+}
+
+// The clips played so far, by name.
+std::vector<std::string> Played()
+{
+    std::vector<std::string> played;
+    std::ifstream log(ShimLog());
+    const std::string prefix = "aplay /app/kvo/rsc/sound/";
+    for (std::string line; std::getline(log, line);) {
+        if (line.rfind(prefix, 0) == 0)
+            played.push_back(line.substr(prefix.size(), line.size() - prefix.size() - 4));
+    }
+    return played;
+}
+
+bool WaitForPlayed(size_t count)
+{
+    for (int i = 0; i < 200 && Played().size() < count; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return Played().size() >= count;
+}
+
+struct Posted {
+    int cmd;
+    int param1;
+    int param2;
+    bool operator==(const Posted& o) const { return cmd == o.cmd && param1 == o.param1 && param2 == o.param2; }
+};
+
+std::ostream& operator<<(std::ostream& out, const Posted& p)
+{
+    return out << "{" << p.cmd << ", " << p.param1 << ", " << p.param2 << "}";
+}
+
+// What reached the live view so far.
+std::vector<Posted> ToLiveview()
+{
+    std::vector<Posted> posted;
+    ipc_msg_t msg;
+    while (UIQueue::Inst()->RecvMessage(msg, 50) > 0) {
+        if (msg.wnd == WND::LIVEVIEW)
+            posted.push_back({msg.cmd, msg.param1, msg.param2});
+    }
+    return posted;
+}
+
+void Drive(double metres, int kmh)
+{
+    std::string s = Rmc(kLon, kLat + NorthDeg(metres), kmh, 0);
+    Singleton<SpeedCam>::Inst()->ParseRMC(s.c_str(), static_cast<int>(s.size()));
+}
+
+// The clips must be where the board keeps them for the player to find them.
+void PlaceClips()
+{
+    std::string clips = std::string(std::getenv("DASHREC_BINARY_DIR")) + "/rsc/sound";
+    mkdir("/app/kvo", 0755);
+    mkdir("/app/kvo/rsc", 0755);
+    ASSERT_EQ(symlink(clips.c_str(), "/app/kvo/rsc/sound"), 0);
+}
+
+class SpeedCamAlerts : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        PlaceClips();
+        UIQueue::Inst()->Init();
+        WriteDb(kDb, {Camera{1, 0, 60, 0, kLon, kLat + NorthDeg(30), kLon, kLat + NorthDeg(330)}});
+        Singleton<SpeedCam>::Inst()->LoadData("/tmp/missing.idb");
+        Singleton<SpeedCam>::Inst()->LoadData(kDb);
+        Singleton<SpeedCam>::Inst()->Init();
+    }
+    static void TearDownTestSuite()
+    {
+        Singleton<SpeedCam>::Inst()->Finalize();
+        UIQueue::Inst()->Finalize();
+    }
+
+    void SetUp() override
+    {
+        Singleton<Pref>::Inst()->SetSafetyDrivingOn();
+        std::remove(ShimLog().c_str());
+        ToLiveview();
+    }
+};
+
+} // namespace
+
+TEST_F(SpeedCamAlerts, AFixedCameraIsAnnouncedAlarmedAndReleased)
+{
+    EXPECT_STREQ(Singleton<SpeedCam>::Inst()->Version(), "2026.12");
+    Drive(0, 70);
+    ASSERT_TRUE(WaitForPlayed(3));
+    EXPECT_EQ(Played(), (std::vector<std::string>{"R_dingdong", "R_01_SP_01_8", "R_alarm"}));
+    EXPECT_EQ(ToLiveview(), (std::vector<Posted>{{WM::SHOW_LIMIT_SPEED, 70, 60}}));
+
+    // The next two fixes over the limit stay quiet; the fourth alarms again.
+    for (int metres : {20, 40})
+        Drive(metres, 70);
+    Drive(60, 70);
+    ASSERT_TRUE(WaitForPlayed(4));
+    EXPECT_EQ(Played().back(), "R_alarm");
+
+    std::remove(ShimLog().c_str());
+    ToLiveview();
+    Drive(301, 50); // 29 m before the camera
+    ASSERT_TRUE(WaitForPlayed(1));
+    EXPECT_EQ(Played(), (std::vector<std::string>{"R_release"}));
+    std::vector<Posted> posted = ToLiveview();
+    ASSERT_FALSE(posted.empty());
+    EXPECT_EQ(posted.front(), (Posted{WM::HIDE_LIMIT_SPEED, 0, 0})) << "hidden before the end prompt";
+}
+
+TEST_F(SpeedCamAlerts, PromptsPlayOnlyWithSafetyDrivingOnAndABadCodeSilencesNothingAfterIt)
+{
+    SpeedCam* cam = Singleton<SpeedCam>::Inst();
+    Singleton<Pref>::Inst()->SetSafetyDrivingOff();
+    cam->SendMessage(SpeedCam::R_dingdong);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_TRUE(Played().empty());
+
+    Singleton<Pref>::Inst()->SetSafetyDrivingOn();
+    testing::internal::CaptureStdout();
+    cam->SendMessage(0);
+    cam->SendMessage(SpeedCam::R_02_060_06);
+    bool played = WaitForPlayed(1);
+    std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(played);
+    EXPECT_EQ(Played(), (std::vector<std::string>{"R_02_060_06"}));
+    EXPECT_NE(out.find("[SpeedCam]cmd error:0\n"), std::string::npos) << out;
+}
+
+TEST_F(SpeedCamAlerts, CameraPromptsFollowTheirTables)
+{
+    struct Case {
+        int kind;
+        int sub;
+        bool found;
+        std::vector<std::string> prompts;
+        const char* line;
+    } cases[] = {
+        {1, 2, true, {"R_dingdong", "R_01_SP_05_8"}, "code:1 sub:2"},
+        {50, 0, true, {"R_dingdong", "R_01_SP_18_8"}, "code:50 sub:0"},
+        {2, 5, true, {}, "[SpeedCam]_PROPERTY_CAM_BUS: subcode not found - code:2 sub:5\n"},
+        {77, 0, true, {}, "[SpeedCam]kind code not found - code:77 sub:0\n"},
+        {99, 3, true, {"R_release"}, "[SpeedCam]_PROPERTY_SECTION_RELEASE - code:99 sub:3\n"},
+        {1, 12, false, {"R_dingdong", "R_01_SP_02_8"}, "[SpeedCam]딩동구간과속 단속 구간이 시작되었습니다.\n"},
+        {3, 0, false, {"R_release"}, "[SpeedCam]딩동댕\n"},
+        {3, 4, false, {}, "[SpeedCam]디폴트\n"},
+        {1, 7, false, {}, "[SpeedCam]_PROPERTY_CAM_FIXED 해당사항 없음\n"},
+        {46, 0, false, {}, "[SpeedCam]해당 사항 없음\n"},
+    };
+    SpeedCam* cam = Singleton<SpeedCam>::Inst();
+    for (const Case& c : cases) {
+        std::remove(ShimLog().c_str());
+        testing::internal::CaptureStdout();
+        if (c.found)
+            cam->CameraAlram(c.kind, c.sub);
+        else
+            cam->CameraEndAlram(c.kind, c.sub);
+        std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_NE(out.find(c.line), std::string::npos) << out;
+        if (c.prompts.empty()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        } else {
+            EXPECT_TRUE(WaitForPlayed(c.prompts.size()));
+        }
+        EXPECT_EQ(Played(), c.prompts) << c.kind << "/" << c.sub;
+    }
+    ToLiveview();
+}
+
+TEST(SpeedCamPlacement, TheCardsDatabaseMovesToTheEmmcOnce)
+{
+    SpeedCam* cam = Singleton<SpeedCam>::Inst();
+    mkdir("/tmp/sd", 0755);
+    EXPECT_FALSE(cam->CheckDataInSDCard());
+    WriteDb("/tmp/sd/sc_cam.idb", {});
+    ASSERT_TRUE(cam->CheckDataInSDCard());
+    mkdir("/data/app", 0755);
+    cam->MoveDataToEmmc("/data/app/sc_cam.idb");
+    EXPECT_EQ(access("/data/app/sc_cam.idb", R_OK), 0);
+    EXPECT_NE(access("/tmp/sd/sc_cam.idb", F_OK), 0) << "the card's copy is removed";
+
+    WriteDb("/tmp/sd/sc_cam.idb", {});
+    cam->MoveDataToEmmc("/nonexistent/sc_cam.idb");
+    EXPECT_EQ(access("/tmp/sd/sc_cam.idb", F_OK), 0) << "a failed copy leaves the card's in place";
+}
