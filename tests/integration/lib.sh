@@ -120,12 +120,13 @@ moment() {
 # plays_until OUT FILE END: FILE's video plays up to at most LOSS_SECONDS
 # before END (seconds since the epoch), counted from when it was named. The
 # engine muxes whole GOPs (1 s) once each track has them and writes through a
-# 128 KiB file buffer: a cut loses some 3.6 s of it, hence 4.
+# 128 KiB file buffer: a cut loses some 3.6 s of it, up to 4 s on a loaded
+# machine, hence 5.
 plays_until() {
     local start played
     start=$(recording_start "$1/dashrec.log" "$2")
     played=$(played_seconds "$2")
-    awk -v s="$start" -v e="$3" -v p="$played" -v l="${LOSS_SECONDS:-4}" 'BEGIN { exit !(p >= e - s - l) }' ||
+    awk -v s="$start" -v e="$3" -v p="$played" -v l="${LOSS_SECONDS:-5}" 'BEGIN { exit !(p >= e - s - l) }' ||
         fail "$2 plays $played s of the $(awk -v s="$start" -v e="$3" 'BEGIN { printf "%.1f", e - s }') s it recorded"
     echo "$(basename "$2"): plays $played s of $(awk -v s="$start" -v e="$3" 'BEGIN { printf "%.1f", e - s }') s"
 }

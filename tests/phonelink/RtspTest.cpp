@@ -52,8 +52,10 @@ std::string Url(CameraPosition camera)
 // connection first after the TEARDOWN, which says nothing of the stream.)
 Output Decode(CameraPosition camera, int frames = 60)
 {
+    // The stream's own time base for the output: frames closer than a
+    // nominal frame interval are no fault of the stream.
     return Shell("timeout 60 ffmpeg -nostdin -v error -rtsp_transport tcp -i " + Url(camera)
-        + " -frames:v " + std::to_string(frames) + " -f null -");
+        + " -frames:v " + std::to_string(frames) + " -enc_time_base -1 -f null -");
 }
 
 // Waits for the engine thread to have started or stopped the server; a

@@ -1,0 +1,262 @@
+// The GPS module's firmware update against a simulated module on the far end
+// of a pty bound over its serial line: the loader handshake, both packages
+// over XMODEM-1K checked block by block (number, complement, CRC), the
+// configuration, and the LEDs that show the result.
+
+#include "dashrec/modes/GpsUpdate.h"
+#include "host/board/PtyLine.h"
+#include "host/board/Sysfs.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// CRC-16/XMODEM, bit by bit, as the receiver checks it.
+unsigned short Crc(const std::string& data)
+{
+    unsigned int crc = 0;
+    for (unsigned char c : data) {
+        for (int bit = 7; bit >= 0; bit--) {
+            bool top = crc & 0x8000;
+            crc = (crc << 1 | ((c >> bit) & 1)) & 0xFFFF;
+            if (top)
+                crc ^= 0x1021;
+        }
+    }
+    for (int bit = 0; bit < 16; bit++)
+        crc = (crc & 0x8000) ? ((crc << 1) ^ 0x1021) & 0xFFFF : (crc << 1) & 0xFFFF;
+    return static_cast<unsigned short>(crc);
+}
+
+// The module: answers as its application, its loader and its firmware loader would.
+class Module {
+public:
+    bool nakEverything = false;
+    std::string bootloader;
+    std::string firmware;
+    std::vector<int> blockNumbers;
+    int blocksSeen = 0;
+    std::atomic<bool> configured{false};
+
+    bool Bind() { return _line.Bind("/dev/ttyS4"); }
+    void Start() { _thread = std::thread([this] { Run(); }); }
+    void Stop()
+    {
+        _stop = true;
+        if (_thread.joinable())
+            _thread.join();
+    }
+
+private:
+    void Run()
+    {
+        if (!Expect("$PDTINFO\r\n"))
+            return;
+        Send("$PDTINFO,SIMULATED,1.0*00\r\n");
+        if (!Expect("$RESET,hf0,hff\n") || !Expect("M!T"))
+            return;
+        Send("\r\nY"); // "YC" split over two reads
+        std::this_thread::sleep_for(50ms);
+        Send("C");
+        if (!Receive(bootloader))
+            return;
+        Send("boot>");
+        if (!Expect("2\r"))
+            return;
+        Send("begin to update flash from uart\r\n");
+        if (!Receive(firmware) || !Expect("5\r\n"))
+            return;
+        Send("$GNRMC,120000.00,A,3730.0000,N,12700.0000,E,0.0,0.0,101226,,,A*00\r\n");
+        if (!Expect("$CFGSYS,H101\n"))
+            return;
+        Send("$OK\r\n");
+        if (!Expect("$CFGSAVE\n"))
+            return;
+        Send("$OK\r\n");
+        configured = true;
+    }
+
+    void Send(const std::string& text) { _line.Write(text.data(), text.size()); }
+
+    // Reads more of the line; false once stopped or after 20 s of silence.
+    bool Fill()
+    {
+        for (int quiet = 0; quiet < 200 && !_stop; quiet++) {
+            char bytes[4096];
+            ssize_t n = _line.Read(bytes, sizeof(bytes), 100);
+            if (n > 0) {
+                _pending.append(bytes, static_cast<size_t>(n));
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool Expect(const std::string& text)
+    {
+        for (;;) {
+            size_t at = _pending.find(text);
+            if (at != std::string::npos) {
+                _pending.erase(0, at + text.size());
+                return true;
+            }
+            if (!Fill())
+                return false;
+        }
+    }
+
+    // The receiving side of XMODEM-1K with CRC: asks with 'C' until a block
+    // comes, skips what the sender poked before it.
+    bool Receive(std::string& file)
+    {
+        while (_pending.find('\x02') == std::string::npos) {
+            Send("C");
+            char bytes[4096];
+            ssize_t n = _line.Read(bytes, sizeof(bytes), 100);
+            if (n > 0)
+                _pending.append(bytes, static_cast<size_t>(n));
+            if (_stop)
+                return false;
+        }
+        _pending.erase(0, _pending.find('\x02'));
+        for (;;) {
+            while (_pending.empty())
+                if (!Fill())
+                    return false;
+            unsigned char first = static_cast<unsigned char>(_pending[0]);
+            if (first == 0x04) {
+                _pending.erase(0, 1);
+                Send("\x06");
+                return true;
+            }
+            if (first != 0x02) {
+                _pending.erase(0, 1);
+                continue;
+            }
+            while (_pending.size() < 1029)
+                if (!Fill())
+                    return false;
+            std::string block = _pending.substr(0, 1029);
+            _pending.erase(0, 1029);
+            blocksSeen++;
+            std::string data = block.substr(3, 1024);
+            unsigned short crc = static_cast<unsigned short>(static_cast<unsigned char>(block[1027]) << 8 |
+                                                             static_cast<unsigned char>(block[1028]));
+            bool sound = static_cast<unsigned char>(block[1] ^ block[2]) == 0xFF && crc == Crc(data);
+            if (nakEverything || !sound) {
+                Send("\x15");
+                continue;
+            }
+            blockNumbers.push_back(static_cast<unsigned char>(block[1]));
+            file += data;
+            Send("\x06");
+        }
+    }
+
+    board::PtyLine _line;
+    std::thread _thread;
+    std::atomic<bool> _stop{false};
+    std::string _pending;
+};
+
+std::string Package(size_t size, unsigned seed)
+{
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; i++)
+        bytes[i] = static_cast<char>((i * 131 + seed) >> 3);
+    std::ofstream(seed == 1 ? "/app/gpsupdate_bl.pkg" : "/app/gpsupdate_fw.pkg", std::ios::binary) << bytes;
+    return bytes;
+}
+
+// Both LEDs lit while the update runs; then blue (success) or red (failure).
+std::string Result()
+{
+    for (int i = 0; i < 600; i++) {
+        std::string blue = board::ReadNode(board::GpioValuePath(196));
+        std::string red = board::ReadNode(board::GpioValuePath(197));
+        if (blue != red)
+            return blue == "1" ? "success" : "failure";
+        std::this_thread::sleep_for(100ms);
+    }
+    return "still running";
+}
+
+class GpsFirmwareUpdate : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(board::LayOutSysfs());
+        ASSERT_TRUE(module.Bind());
+        vk::Singleton<vk::GpsUpdate>::Inst()->Init();
+    }
+    void TearDown() override { module.Stop(); }
+
+    // Runs the update against the module; its result and what it printed.
+    std::string Run(std::string& printed)
+    {
+        module.Start();
+        testing::internal::CaptureStdout();
+        vk::Singleton<vk::GpsUpdate>::Inst()->Start();
+        std::string result = Result();
+        printed = testing::internal::GetCapturedStdout();
+        return result;
+    }
+
+    Module module;
+};
+
+} // namespace
+
+TEST(GpsUpdateCrc, IsCrc16Xmodem)
+{
+    EXPECT_EQ(vk::GpsUpdate::get_crc16("123456789", 9), 0x31C3);
+    EXPECT_EQ(vk::GpsUpdate::get_crc16("", 0), 0);
+    std::string block(1024, '\x1A');
+    EXPECT_EQ(vk::GpsUpdate::get_crc16(block.data(), 1024), Crc(block));
+}
+
+TEST_F(GpsFirmwareUpdate, BothPackagesArriveWholeAndTheModuleIsConfigured)
+{
+    std::string bootloader = Package(3000, 1);     // the last block filled up
+    std::string firmware = Package(257 * 1024, 2); // whole blocks only, past block 255
+    std::string out;
+    EXPECT_EQ(Run(out), "success") << out;
+    EXPECT_TRUE(module.configured);
+    ASSERT_EQ(module.bootloader.size(), 3u * 1024);
+    EXPECT_EQ(module.bootloader.substr(0, 3000), bootloader);
+    EXPECT_EQ(module.bootloader.substr(3000), std::string(72, '\x1A'));
+    EXPECT_EQ(module.firmware, firmware) << "no filler after whole blocks";
+    ASSERT_EQ(module.blockNumbers.size(), 3u + 257u);
+    EXPECT_EQ(module.blockNumbers[3 + 254], 255);
+    EXPECT_EQ(module.blockNumbers[3 + 255], 0) << "the 256th block carries number 0";
+    EXPECT_EQ(module.blockNumbers[3 + 256], 1);
+}
+
+TEST_F(GpsFirmwareUpdate, ABlockRefusedTwelveTimesEndsTheUpdateAfterElevenResends)
+{
+    Package(2048, 1);
+    Package(2048, 2);
+    module.nakEverything = true;
+    std::string out;
+    EXPECT_EQ(Run(out), "failure");
+    EXPECT_EQ(module.blocksSeen, 12);
+    EXPECT_NE(out.find("Retry too many times,Quit!"), std::string::npos) << out;
+    EXPECT_NE(out.find("xmodem error!"), std::string::npos) << "failed at once, not at the next wait";
+    EXPECT_FALSE(module.configured);
+}
+
+TEST_F(GpsFirmwareUpdate, AMissingPackageFailsTheUpdate)
+{
+    std::string out;
+    EXPECT_EQ(Run(out), "failure");
+    EXPECT_NE(out.find("can't open this file or not exist!"), std::string::npos) << out;
+}
