@@ -1,5 +1,7 @@
 #include "RoadFrame.h"
 
+#include "dashrec/assist/AdasShared.h"
+#include "dashrec/assist/LaneCore.h"
 #include "host/png/PngFile.h"
 
 #include <algorithm>
@@ -54,6 +56,27 @@ std::string OutputPath(const std::string& name)
 {
     const char* dir = std::getenv("DASHREC_BINARY_DIR");
     return dir ? std::string(dir) + "/tests/assist/" + name : name;
+}
+
+void Reduce(const RoadFrame& frame, uint8_t* gray)
+{
+    static uint8_t colour[ADAS_SMALL_W * ADAS_SMALL_H * 3];
+    __fs_gfx_extract__nv21_540_to_270p_Y_UV(frame.Y(), frame.VU(), gray, colour);
+}
+
+bool SaveLaneEdges(const std::string& name)
+{
+    const uint8_t* edge = LaneEdgeMap();
+    return host::WritePng(OutputPath(name).c_str(), ADAS_SMALL_W, _ldws.regionHeight, false,
+                          [edge](int row, unsigned char* out) {
+                              for (int x = 0; x < ADAS_SMALL_W; x++)
+                                  out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = edge[row * ADAS_SMALL_W + x] ? 255 : 0;
+                          });
+}
+
+bool Holds(const std::vector<int>& codes, int code)
+{
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
 }
 
 } // namespace adastest

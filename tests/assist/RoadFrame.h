@@ -14,6 +14,9 @@ constexpr int H = 540;
 // Where the drawn road's markings meet.
 constexpr int VANISH_X = 480;
 constexpr int VANISH_Y = 260;
+// Where the lane's markings reach the bottom row when the car is centred.
+constexpr int LEFT_X = 180;
+constexpr int RIGHT_X = 780;
 
 struct RoadFrame {
     std::vector<uint8_t> y = std::vector<uint8_t>(W * H);
@@ -33,5 +36,11 @@ struct RoadFrame {
 
 // Where the test's pictures go: the build folder, or the working folder.
 std::string OutputPath(const std::string& name);
+
+// The frame as the library's analysis sees it: 480 x 270 grey.
+void Reduce(const RoadFrame& frame, uint8_t* gray);
+// The lane detector's edge map of its last frame, below the horizon.
+bool SaveLaneEdges(const std::string& name);
+bool Holds(const std::vector<int>& codes, int code);
 
 } // namespace adastest
