@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -83,10 +84,40 @@ TEST_F(AdasCallback, FixFillsTheBlockWithSpeedAndSwitches)
     Pref()->SetFcwsModeOff();
     RoadFrame frame;
     Deliver(frame);
-    const int expected[ADAS_SLOTS] = {60, LDWS_QUIET, 3, 3, 68, 40, 1, 0, 68, 40, 0};
+    const int expected[ADAS_SLOTS] = {60, LDWS_CALIBRATING, 3, 3, 68, 40, 1, 0, 68, 40, 0};
     for (int slot = 0; slot < ADAS_SLOTS; slot++)
         EXPECT_EQ(gAdasConfig[slot], expected[slot]) << slot;
     EXPECT_TRUE(Warnings().empty());
+}
+
+// The car drifts to the left over the lane's left marking.
+void DriftLeft(void (*deliver)(RoadFrame&))
+{
+    RoadFrame lane = RoadFrame::Lane(adastest::LEFT_X, adastest::RIGHT_X);
+    for (int frame = 0; frame < 30; frame++)
+        deliver(lane);
+    for (int shift = 6; shift <= 240; shift += 6) {
+        RoadFrame drifted = RoadFrame::Lane(adastest::LEFT_X + shift, adastest::RIGHT_X + shift);
+        deliver(drifted);
+    }
+}
+
+TEST_F(AdasCallback, DepartureIsShownOnTheLiveview)
+{
+    Fix("43.2");
+    DriftLeft(Deliver);
+    std::vector<int> warnings = Warnings();
+    EXPECT_EQ(std::count(warnings.begin(), warnings.end(), vk::WM::SHOW_LDWS_LEFT), 1);
+    EXPECT_EQ(std::count(warnings.begin(), warnings.end(), vk::WM::SHOW_LDWS_RIGHT), 0);
+}
+
+TEST_F(AdasCallback, DepartureSwitchedOffIsNotShown)
+{
+    Fix("43.2");
+    Pref()->SetLdwsModeOff();
+    DriftLeft(Deliver);
+    std::vector<int> warnings = Warnings();
+    EXPECT_EQ(std::count(warnings.begin(), warnings.end(), vk::WM::SHOW_LDWS_LEFT), 0);
 }
 
 } // namespace
