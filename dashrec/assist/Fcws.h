@@ -17,3 +17,11 @@ struct FCWS_CONFIG {
 };
 
 int __FS_StickFcwsFramework(const uint8_t* luma, const uint8_t* chroma, FCWS_CONFIG* config);
+
+// Where the vehicle is in the picture, as the finders class it.
+enum FCWS_POSITION { FCWS_NONE = 0, FCWS_FAR = 1, FCWS_NEAR = 2 };
+
+// The darkest band of a window of the last analysed picture: the shade
+// under a vehicle. Its top row goes to bottom (-1 when it jumped away from
+// the row found before); returns the position class.
+int getShadePosition(int x, int y, int w, int h, int unused, int* bottom);

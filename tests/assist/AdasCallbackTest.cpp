@@ -120,4 +120,17 @@ TEST_F(AdasCallback, DepartureSwitchedOffIsNotShown)
     EXPECT_EQ(std::count(warnings.begin(), warnings.end(), vk::WM::SHOW_LDWS_LEFT), 0);
 }
 
+TEST_F(AdasCallback, VehicleComingCloserIsShownOnTheLiveview)
+{
+    Fix("32.4");
+    Pref()->SetLdwsModeOff();
+    for (int bottom = 300; bottom <= 340; bottom++) {
+        RoadFrame frame = RoadFrame::VehicleAhead(bottom);
+        Deliver(frame);
+    }
+    std::vector<int> warnings = Warnings();
+    EXPECT_GE(std::count(warnings.begin(), warnings.end(), vk::WM::SHOW_VIOLENCE), 1);
+    EXPECT_EQ(std::count(warnings.begin(), warnings.end(), vk::WM::SHOW_LDWS_LEFT), 0);
+}
+
 } // namespace

@@ -34,6 +34,18 @@ RoadFrame RoadFrame::Lane(int leftBottomX, int rightBottomX)
     return frame;
 }
 
+RoadFrame RoadFrame::VehicleAhead(int bottom, int width)
+{
+    RoadFrame frame;
+    int left = VANISH_X - width / 2;
+    int top = bottom - 7 * width / 10;
+    // Sides a pixel soft, as a lens draws them.
+    frame.Box(left - 1, top, left + width + 1, bottom, 57);
+    frame.Box(left, top, left + width, bottom, 25);
+    frame.Box(left - 4, bottom, left + width + 4, bottom + 6, 8);
+    return frame;
+}
+
 void RoadFrame::Box(int x0, int y0, int x1, int y1, uint8_t luma, uint8_t v)
 {
     for (int row = std::max(0, y0); row < std::min(H, y1); row++) {

@@ -28,6 +28,8 @@ struct RoadFrame {
     void Marking(int bottomX, uint8_t luma = 225);
     // Both markings of the lane.
     static RoadFrame Lane(int leftBottomX, int rightBottomX);
+    // A dark vehicle in the middle of the road whose shade starts at row bottom.
+    static RoadFrame VehicleAhead(int bottom, int width = 100);
     void Box(int x0, int y0, int x1, int y1, uint8_t luma, uint8_t v = 128);
     bool SavePng(const std::string& path) const;
     const uint8_t* Y() const { return y.data(); }
