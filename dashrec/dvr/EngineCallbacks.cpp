@@ -1,6 +1,7 @@
 #include "dashrec/dvr/EngineCallbacks.h"
 
 #include "bmworks/bmworks.h"
+#include "dashrec/assist/FsAdas.h"
 #include "dashrec/core/MessageIds.h"
 #include "dashrec/core/MessageQueue.h"
 #include "dashrec/core/Pref.h"
@@ -290,9 +291,29 @@ void CallbackMotionDetect(CameraPosition cam, int value)
     UIQueue::Inst()->SendMessage(WND::LIVEVIEW, WM::START_PARKING_RECORD, 0, 0);
 }
 
-// The frame analysis that fills the warning elements from the picture planes
-// comes with driver assistance; until then the entry only gates and fills the block.
-void FsadasCallback(int, void*, void*, int, int)
+namespace {
+
+// One diagnostic line in so many analysed frames.
+constexpr unsigned FSADAS_LOG_FRAMES = 137;
+
+void PostAdasWarnings(bool ldws, bool fcws)
+{
+    UIQueue* bus = UIQueue::Inst();
+    if (fcws && gAdasConfig[ADAS_FCWS_RESULT] == 1)
+        bus->SendMessage(WND::LIVEVIEW, WM::SHOW_VIOLENCE, 0, 0);
+    if (!ldws)
+        return;
+    if (gAdasConfig[ADAS_LDWS_RESULT] == LDWS_LEFT)
+        bus->SendMessage(WND::LIVEVIEW, WM::SHOW_LDWS_LEFT, 0, 0);
+    else if (gAdasConfig[ADAS_LDWS_RESULT] == LDWS_RIGHT)
+        bus->SendMessage(WND::LIVEVIEW, WM::SHOW_LDWS_RIGHT, 0, 0);
+}
+
+} // namespace
+
+// Runs on the engine's frame thread: the analysis may take its time, the
+// engine drops the frames that arrive meanwhile.
+void FsadasCallback(int cameraPosition, void* ptrY, void* ptrUV, int width, int height)
 {
     if (!gFsadasStarts || Singleton<CMainDvr>::Inst()->IsParkingMode())
         return;
@@ -305,12 +326,21 @@ void FsadasCallback(int, void*, void*, int, int)
     Singleton<GPS>::Inst()->CopyData(gps);
     if (!gps.available)
         return;
-    gAdasConfig[0] = gps.speed;
-    gAdasConfig[2] = gAdasConfig[3] = 3;
-    gAdasConfig[4] = gAdasConfig[8] = 68;
-    gAdasConfig[5] = gAdasConfig[9] = 40;
-    gAdasConfig[6] = ldws ? 1 : 0;
-    gAdasConfig[10] = fcws ? 1 : 0;
+    gAdasConfig[ADAS_SPEED] = gps.speed;
+    gAdasConfig[ADAS_LDWS_LEVEL_LEFT] = gAdasConfig[ADAS_LDWS_LEVEL_RIGHT] = 3;
+    gAdasConfig[ADAS_LDWS_HOLD_OFF] = gAdasConfig[ADAS_FCWS_HOLD] = 68;
+    gAdasConfig[ADAS_LDWS_MIN_SPEED] = gAdasConfig[ADAS_FCWS_MIN_SPEED] = 40;
+    gAdasConfig[ADAS_LDWS_ON] = ldws ? 1 : 0;
+    gAdasConfig[ADAS_FCWS_ON] = fcws ? 1 : 0;
+    __fs_adas_main_process(static_cast<const uint8_t*>(ptrY), static_cast<const uint8_t*>(ptrUV), gAdasConfig);
+    PostAdasWarnings(ldws, fcws);
+    static unsigned frames = 0;
+    if (frames % FSADAS_LOG_FRAMES == 0)
+        std::printf("[FsadasCallback]speed:%d, cam:%d, y:%p, uv:%p, size:%dx%d, count:%u, ldws:%d, fcws:%d, "
+                    "ldws on:%d, fcws on:%d\n",
+                    gAdasConfig[ADAS_SPEED], cameraPosition, ptrY, ptrUV, width, height, frames,
+                    gAdasConfig[ADAS_LDWS_RESULT], gAdasConfig[ADAS_FCWS_RESULT], ldws, fcws);
+    frames++;
 }
 
 void StorageCallback(bool) {}
