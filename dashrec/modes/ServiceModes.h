@@ -5,6 +5,7 @@
 
 #include "dashrec/core/Singleton.h"
 #include "dashrec/modes/CMainFactory.h"
+#include "dashrec/modes/CMainVoltage.h"
 
 namespace vk {
 
@@ -18,11 +19,6 @@ public:
 
 private:
     const char* _name;
-};
-
-class CMainVoltage : public Singleton<CMainVoltage>, public CUnbuiltMode {
-public:
-    CMainVoltage() : CUnbuiltMode("voltage") {}
 };
 
 class CMainFinish : public Singleton<CMainFinish>, public CUnbuiltMode {
