@@ -41,6 +41,7 @@ const Node NODES[] = {
     { "/sdcard0/detect", "0" },
     { "/class/gpadc/data", "0" },
     { "/class/backlight/lcd0/bl_power", "0" },
+    { "/st7789v/st7789v_power", "1" },
     { "/class/soc_dump/dump", "" },
     { "/class/soc_dump/write", "" },
     { "/devices/tp2825b/status", "0" },

@@ -1,0 +1,63 @@
+#pragma once
+// The voltage calibration, chosen by "_offset.velmora" on the card: with the
+// unit on a reference supply it waits, averages the MCU's supply A/D value
+// over a number of samples 500 ms apart and stores the average as the 12 V
+// or the 24 V reference. The display is off; the blue LED blinks while it
+// works, both LEDs light and a sound plays when the reference is stored.
+
+#include "dashrec/modes/ServiceMode.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+namespace vk {
+
+class CMainVoltage : public Singleton<CMainVoltage>, public ServiceMode {
+public:
+    static constexpr int SAMPLE_TIME = 500;
+    static constexpr int BLINK_TIME = 500;
+
+    struct Settings {
+        int waiting = 30; // seconds before the first sample
+        int count = 5; // samples averaged
+    };
+
+    CMainVoltage();
+    ~CMainVoltage() override;
+
+    void Initialize(bool) override;
+    void Start() override;
+    void Finalize() override;
+
+    const Settings& GetSettings() const { return _settings; }
+    int GetSampleCount() const { return _samples; }
+
+    // Up to 978 the 12 V reference, above it the 24 V one; true for 24 V.
+    static bool WriteCalculateValue(uint16_t value);
+
+protected:
+    void Dispatch(ipc_msg_t& msg) override;
+    void OnInit(ipc_msg_t& msg) override;
+    void OnTimer(ipc_msg_t& msg) override;
+    void OnButton(ipc_msg_t& msg) override;
+
+private:
+    void LoadSettings();
+    void InitBmworks();
+    void TakeSample();
+    void StoreAverage();
+    void Blink();
+    void StopBlinking();
+
+    std::thread _t;
+    Settings _settings;
+    int _sum = 0;
+    int _samples = 0;
+    std::mutex _blinkMutex;
+    std::condition_variable _blinkStop;
+    bool _blinking = false;
+};
+
+} // namespace vk
