@@ -3,6 +3,7 @@
 // refused, the idle back-light, and the down key that ends Wi-Fi.
 
 #include "CardHelpers.h"
+#include "UiTestSupport.h"
 
 #include "dashrec/core/MessageQueue.h"
 #include "dashrec/core/Pref.h"
@@ -119,6 +120,25 @@ TEST_F(ApModeWindow, OnlyTheDisplaySetToOffArmsTheTimer)
     Singleton<vk::Pref>::Inst()->SetLCDDisplay(vk::SYSTEM::DISPLAY::SEC30);
     Send(WM::INIT, 0);
     EXPECT_EQ(Singleton<vk::UITimer>::Inst()->Remaining(WND::APMODE, TIMER::APMODE_TURN_OFF_LCD), -1);
+}
+
+TEST(ApModeScreen, IsThePlainMenuBackground)
+{
+    uitest::UseBuildResources();
+    vk::Resource* resource = vk::Resource::Inst();
+    resource->Init(480, 320, true);
+    resource->SetPage(WND::APMODE);
+    vk::ApMode window { WND::APMODE };
+    ipc_msg_t paint { WND::APMODE, WM::PAINT, 0, 0, nullptr };
+    window.OnMessage(paint);
+
+    uitest::Screenshot shot("apmode");
+    SDL_Surface* background = IMG_Load("rsc/images/4870_bg_menu.png");
+    ASSERT_NE(background, nullptr);
+    for (auto [x, y] : { std::pair { 5, 5 }, { 240, 160 }, { 470, 310 } })
+        EXPECT_EQ(shot.At(x, y), uitest::PixelAt(background, x, y)) << x << "," << y;
+    SDL_FreeSurface(background);
+    resource->Finalize();
 }
 
 } // namespace
