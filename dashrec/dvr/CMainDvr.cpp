@@ -20,6 +20,7 @@
 #include "dashrec/devices/TouchSensor.h"
 #include "dashrec/dvr/EngineCallbacks.h"
 #include "dashrec/dvr/FileLoop.h"
+#include "dashrec/dvr/MobileApp.h"
 #include "dashrec/ui/MessageHandler.h"
 #include "dashrec/ui/Resource.h"
 #include "dashrec/ui/UITimer.h"
@@ -192,6 +193,7 @@ void CMainDvr::InitDeviceServices()
     Singleton<LED>::Inst()->Init();
     Singleton<GSensor>::Inst()->Init();
     Singleton<TouchSensor>::Inst()->Init();
+    Singleton<MobileApp>::Inst()->Init();
     Singleton<SpeedCam>::Inst()->Init();
 }
 

@@ -1,6 +1,7 @@
 // The run mode's small hardware operations: back-light, microphone, CPU
-// clock, system time from the clock chip, the Wi-Fi access point, the USB
-// gadget's event thread and the speed-camera database in use.
+// clock, system time from the clock chip, the Wi-Fi access point with the
+// phone-app server, the USB gadget's event thread and the speed-camera
+// database in use.
 
 #include "dashrec/dvr/CMainDvr.h"
 
@@ -15,6 +16,7 @@
 #include "dashrec/core/SystemClock.h"
 #include "dashrec/devices/Rtc.h"
 #include "dashrec/dvr/EngineCallbacks.h"
+#include "dashrec/dvr/MobileApp.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -174,6 +176,7 @@ void CMainDvr::OnWiFi(ipc_msg_t& msg)
         pref->SetWiFiOn();
         Log()->Print("rfkill unblock 0\n");
         std::system("rfkill unblock 0");
+        Singleton<MobileApp>::Inst()->Start();
         // hostapd and dnsmasq stay up once started; later switches only block the radio.
         if (!_runApMode) {
             _runApMode = true;
@@ -181,6 +184,7 @@ void CMainDvr::OnWiFi(ipc_msg_t& msg)
         }
     } else {
         pref->SetWiFiOff();
+        Singleton<MobileApp>::Inst()->Stop();
         Log()->Print("rfkill block 0\n");
         std::system("rfkill block 0");
     }

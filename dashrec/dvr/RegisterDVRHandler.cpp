@@ -1,6 +1,7 @@
 // The windows of the normal run mode, created once and kept for the life of
 // the process.
 
+#include "dashrec/dvr/ApMode.h"
 #include "dashrec/dvr/CLiveview.h"
 #include "dashrec/dvr/CMainDvr.h"
 #include "dashrec/dvr/Dummy.h"
@@ -25,6 +26,7 @@ struct WindowEntry {
 const WindowEntry WINDOWS[] = {
     { WND::DUMMY, Make<Dummy> },
     { WND::LIVEVIEW, Make<CLiveview> },
+    { WND::APMODE, Make<ApMode> },
 };
 
 } // namespace
