@@ -8,7 +8,10 @@
 #include "dashrec/menus/CMenuNormal.h"
 #include "dashrec/menus/CMenuSystem.h"
 #include "dashrec/menus/CMessageBox.h"
+#include "dashrec/menus/CReset.h"
+#include "dashrec/menus/CVersion.h"
 #include "dashrec/menus/RecordingScreens.h"
+#include "dashrec/menus/SystemScreens.h"
 
 #include <memory>
 
@@ -40,6 +43,14 @@ const WindowEntry WINDOWS[] = {
     { WND::NIGHTVISION, Make<CNightVision> },
     { WND::LONGTIME, Make<CLongtime> },
     { WND::SYSTEM, Make<CMenuSystem> },
+    { WND::LCD_DISPLAY, Make<CDisplay> },
+    { WND::VOLUME, Make<CVolume> },
+    { WND::LANGUAGE, Make<CLanguage> },
+    { WND::RESET, Make<CReset> },
+    { WND::VERSION, Make<CVersion> },
+    { WND::SETTINGS, Make<CSettings> },
+    { WND::SOUND, Make<CSound> },
+    { WND::VOICE, Make<CVoice> },
 };
 
 } // namespace

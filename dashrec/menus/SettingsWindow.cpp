@@ -198,6 +198,14 @@ void SettingsWindow::SetButtonPicture(obj_button* button, const char* picture)
     button->image_focus = image;
 }
 
+obj_text* SettingsWindow::SubText(int row)
+{
+    obj_text* txt = TextComponent(TXTSUB_OFFSET + row);
+    if (txt == nullptr)
+        VK_ASSERT_REPORT("txt != nullptr");
+    return txt;
+}
+
 void SettingsWindow::Close(int target, int param2)
 {
     SendMessage(_wnd, WM::CLOSE, target, param2);

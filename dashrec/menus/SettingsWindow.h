@@ -70,6 +70,8 @@ protected:
     void ShowVersionLine();
     // The text object `id` of the window's screen, or null.
     obj_text* TextComponent(int id);
+    // The sub-text beside button `row`; asserts when the screen lacks it.
+    obj_text* SubText(int row);
     void Close(int target, int param2);
     void Close(int target) { Close(target, _wnd); }
     void Paint() { SendMessage(_wnd, WM::PAINT, 0, 0); }

@@ -165,7 +165,7 @@ protected:
         return n;
     }
 
-    // The last CLOSE the window posted, or a message with cmd 0.
+    // The last CLOSE the window posted, or an empty message.
     ipc_msg_t LastClose(WND::ID wnd) const
     {
         for (auto it = seen.rbegin(); it != seen.rend(); ++it)
