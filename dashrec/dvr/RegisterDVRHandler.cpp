@@ -4,6 +4,7 @@
 #include "dashrec/dvr/CLiveview.h"
 #include "dashrec/dvr/CMainDvr.h"
 #include "dashrec/dvr/Dummy.h"
+#include "dashrec/menus/CDate.h"
 #include "dashrec/menus/CMenu.h"
 #include "dashrec/menus/CMenuNormal.h"
 #include "dashrec/menus/CMenuSystem.h"
@@ -44,6 +45,7 @@ const WindowEntry WINDOWS[] = {
     { WND::LONGTIME, Make<CLongtime> },
     { WND::SYSTEM, Make<CMenuSystem> },
     { WND::LCD_DISPLAY, Make<CDisplay> },
+    { WND::DATE_TIME, Make<CDate> },
     { WND::VOLUME, Make<CVolume> },
     { WND::LANGUAGE, Make<CLanguage> },
     { WND::RESET, Make<CReset> },

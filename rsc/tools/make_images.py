@@ -317,6 +317,22 @@ def arrow_button(direction, fill, edge):
     return c
 
 
+def vertical_arrow_button(direction, fill, edge):
+    c = Canvas(64, 64)
+    c.shape(circle(32, 32, 31), edge)
+    c.shape(circle(32, 32, 29), fill)
+    tip, back = (22, 40) if direction < 0 else (40, 22)
+    c.shape(union(segment(18, back, 32, tip, 3.5), segment(32, tip, 46, back, 3.5)), WHITE)
+    return c
+
+
+def field(w, h, fill, edge):
+    c = Canvas(w, h)
+    c.shape(rounded_rect(0, 0, w, h, 10), edge)
+    c.shape(rounded_rect(2, 2, w - 2, h - 2, 8), fill)
+    return c
+
+
 def dot(colour):
     c = Canvas(16, 16)
     c.shape(circle(8, 8, 6), colour)
@@ -426,6 +442,14 @@ IMAGES = {
     "option_left_f.png": lambda: arrow_button(-1, ACCENT, FOCUS_EDGE),
     "option_right_n.png": lambda: arrow_button(1, BUTTON, BUTTON_EDGE),
     "option_right_f.png": lambda: arrow_button(1, ACCENT, FOCUS_EDGE),
+    "date_field_n.png": lambda: field(96, 52, BUTTON, BUTTON_EDGE),
+    "date_field_f.png": lambda: field(96, 52, ACCENT, FOCUS_EDGE),
+    "date_up_n.png": lambda: vertical_arrow_button(-1, BUTTON, BUTTON_EDGE),
+    "date_up_f.png": lambda: vertical_arrow_button(-1, ACCENT, FOCUS_EDGE),
+    "date_down_n.png": lambda: vertical_arrow_button(1, BUTTON, BUTTON_EDGE),
+    "date_down_f.png": lambda: vertical_arrow_button(1, ACCENT, FOCUS_EDGE),
+    "small_btn_n.png": lambda: field(160, 56, BUTTON, BUTTON_EDGE),
+    "small_btn_f.png": lambda: field(160, 56, ACCENT, FOCUS_EDGE),
     "4830_dot_00.png": lambda: dot(DIM),
     "4830_dot_01.png": lambda: dot(ACCENT),
     "voice_off_normal.png": lambda: value_tile(big_speaker(0, True), 0, 0),
