@@ -5,6 +5,7 @@
 #include "dashrec/dvr/CMainDvr.h"
 #include "dashrec/dvr/Dummy.h"
 #include "dashrec/menus/CDate.h"
+#include "dashrec/menus/CLockPin.h"
 #include "dashrec/menus/CMenu.h"
 #include "dashrec/menus/CMenuNormal.h"
 #include "dashrec/menus/CMenuSystem.h"
@@ -53,6 +54,11 @@ const WindowEntry WINDOWS[] = {
     { WND::SETTINGS, Make<CSettings> },
     { WND::SOUND, Make<CSound> },
     { WND::VOICE, Make<CVoice> },
+    { WND::SECURITY, Make<CSecurity> },
+    { WND::PW_1, Make<CPw1> },
+    { WND::PW_2, Make<CPw2> },
+    { WND::MENU_PW, Make<CMenuPw> },
+    { WND::CONFIRM_PW, Make<ConfirmPw> },
 };
 
 } // namespace

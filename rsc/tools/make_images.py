@@ -448,6 +448,8 @@ IMAGES = {
     "date_up_f.png": lambda: vertical_arrow_button(-1, ACCENT, FOCUS_EDGE),
     "date_down_n.png": lambda: vertical_arrow_button(1, BUTTON, BUTTON_EDGE),
     "date_down_f.png": lambda: vertical_arrow_button(1, ACCENT, FOCUS_EDGE),
+    "key_n.png": lambda: field(100, 50, BUTTON, BUTTON_EDGE),
+    "key_f.png": lambda: field(100, 50, ACCENT, FOCUS_EDGE),
     "small_btn_n.png": lambda: field(160, 56, BUTTON, BUTTON_EDGE),
     "small_btn_f.png": lambda: field(160, 56, ACCENT, FOCUS_EDGE),
     "4830_dot_00.png": lambda: dot(DIM),
