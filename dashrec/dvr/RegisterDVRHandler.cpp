@@ -5,6 +5,16 @@
 #include "dashrec/dvr/CLiveview.h"
 #include "dashrec/dvr/CMainDvr.h"
 #include "dashrec/dvr/Dummy.h"
+#include "dashrec/menus/CDate.h"
+#include "dashrec/menus/CLockPin.h"
+#include "dashrec/menus/CMenu.h"
+#include "dashrec/menus/CMenuNormal.h"
+#include "dashrec/menus/CMenuSystem.h"
+#include "dashrec/menus/CMessageBox.h"
+#include "dashrec/menus/CReset.h"
+#include "dashrec/menus/CVersion.h"
+#include "dashrec/menus/RecordingScreens.h"
+#include "dashrec/menus/SystemScreens.h"
 
 #include <memory>
 
@@ -27,6 +37,30 @@ const WindowEntry WINDOWS[] = {
     { WND::DUMMY, Make<Dummy> },
     { WND::LIVEVIEW, Make<CLiveview> },
     { WND::APMODE, Make<ApMode> },
+    { WND::MAINMENU, Make<CMenu> },
+    { WND::MESSAGE_BOX, Make<CMessageBox> },
+    { WND::RECORDING, Make<CMenuRecording> },
+    { WND::NORMAL_RECORDING, Make<CMenuNormal> },
+    { WND::NORMAL_GSENSOR, Make<CNormalGsensor> },
+    { WND::VIDEO_SIZE, Make<CVideoSize> },
+    { WND::EV, Make<CEV> },
+    { WND::NIGHTVISION, Make<CNightVision> },
+    { WND::LONGTIME, Make<CLongtime> },
+    { WND::SYSTEM, Make<CMenuSystem> },
+    { WND::LCD_DISPLAY, Make<CDisplay> },
+    { WND::DATE_TIME, Make<CDate> },
+    { WND::VOLUME, Make<CVolume> },
+    { WND::LANGUAGE, Make<CLanguage> },
+    { WND::RESET, Make<CReset> },
+    { WND::VERSION, Make<CVersion> },
+    { WND::SETTINGS, Make<CSettings> },
+    { WND::SOUND, Make<CSound> },
+    { WND::VOICE, Make<CVoice> },
+    { WND::SECURITY, Make<CSecurity> },
+    { WND::PW_1, Make<CPw1> },
+    { WND::PW_2, Make<CPw2> },
+    { WND::MENU_PW, Make<CMenuPw> },
+    { WND::CONFIRM_PW, Make<ConfirmPw> },
 };
 
 } // namespace
