@@ -4,6 +4,10 @@
 #include "dashrec/dvr/CLiveview.h"
 #include "dashrec/dvr/CMainDvr.h"
 #include "dashrec/dvr/Dummy.h"
+#include "dashrec/menus/CMemory.h"
+#include "dashrec/menus/CardWarnings.h"
+#include "dashrec/menus/FormatChain.h"
+#include "dashrec/menus/FormatDialogs.h"
 
 #include <memory>
 
@@ -25,6 +29,15 @@ struct WindowEntry {
 const WindowEntry WINDOWS[] = {
     { WND::DUMMY, Make<Dummy> },
     { WND::LIVEVIEW, Make<CLiveview> },
+    { WND::MEMORY, Make<CMemory> },
+    { WND::FORCE_FORMAT, Make<CForcedFormat> },
+    { WND::MENU_FORMAT, Make<CMenuFormat> },
+    { WND::FORMATTING, Make<CFormatting> },
+    { WND::FORMAT_SUCCESS, Make<CSuccess> },
+    { WND::RESTART, Make<CRestart> },
+    { WND::CHANGE_STORAGE, Make<CChangeStorage> },
+    { WND::SD_WRITE_ERROR, Make<SDWriteError> },
+    { WND::SD_EXCHANGE, Make<SDExchange> },
 };
 
 } // namespace

@@ -95,10 +95,10 @@ def background():
     return c
 
 
-def button(fill, edge):
-    c = Canvas(400, 60)
-    c.shape(rounded_rect(0, 0, 400, 60, 12), edge)
-    c.shape(rounded_rect(2, 2, 398, 58, 10), fill)
+def button(fill, edge, w=400):
+    c = Canvas(w, 60)
+    c.shape(rounded_rect(0, 0, w, 60, 12), edge)
+    c.shape(rounded_rect(2, 2, w - 2, 58, 10), fill)
     return c
 
 
@@ -300,6 +300,46 @@ IMAGES = {
     "live_warn_ldws_left.png": lambda: warning(AMBER, -1),
     "live_warn_ldws_right.png": lambda: warning(AMBER, 1),
 }
+
+
+def title_button(draw_icon, fill, edge):
+    """A 46 x 46 button of a menu's title bar (HOME, return) with its icon."""
+    c = Canvas(46, 46)
+    c.shape(rounded_rect(0, 0, 46, 46, 10), edge)
+    c.shape(rounded_rect(2, 2, 44, 44, 8), fill)
+    draw_icon(c)
+    return c
+
+
+def small_home(c):
+    c.shape(union(segment(11, 23, 23, 12, 2.2), segment(23, 12, 35, 23, 2.2), segment(15, 21, 15, 34, 2.2),
+                  segment(31, 21, 31, 34, 2.2), segment(15, 34, 31, 34, 2.2)), WHITE)
+
+
+def small_return(c):
+    c.shape(union(segment(12, 23, 34, 23, 2.5), segment(12, 23, 20, 15, 2.5), segment(12, 23, 20, 31, 2.5)), WHITE)
+
+
+def progress():
+    """Eight dots on a ring, fading: work under way."""
+    c = Canvas(48, 48)
+    for i in range(8):
+        a = i * math.pi / 4
+        shade = tuple(round(d + (w - d) * i / 7) for d, w in zip(DIM, WHITE))
+        c.shape(circle(24 + 17 * math.cos(a), 24 + 17 * math.sin(a), 4), shade)
+    return c
+
+
+IMAGES.update({
+    "4870_btn_half_n.png": lambda: button(BUTTON, BUTTON_EDGE, 190),
+    "4870_btn_half_f.png": lambda: button(ACCENT, FOCUS_EDGE, 190),
+    "menu_home_n.png": lambda: title_button(small_home, BUTTON, BUTTON_EDGE),
+    "menu_home_f.png": lambda: title_button(small_home, ACCENT, FOCUS_EDGE),
+    "menu_return_n.png": lambda: title_button(small_return, BUTTON, BUTTON_EDGE),
+    "menu_return_f.png": lambda: title_button(small_return, ACCENT, FOCUS_EDGE),
+    "dialog_panel.png": lambda: panel(400, 120),
+    "format_progress.png": progress,
+})
 
 
 def main():
