@@ -4,6 +4,7 @@
 
 #include "dashrec/core/Pref.h"
 #include "dashrec/devices/LED.h"
+#include "dashrec/menus/FormatDialogs.h"
 #include "dashrec/menus/FormatRequest.h"
 #include "dashrec/ui/Resource.h"
 #include "host/display/LcdShot.h"
@@ -127,6 +128,156 @@ INSTANTIATE_TEST_SUITE_P(Requests, FormatRequestTest, ::testing::Values(
     RequestCase { "PhoneApp", PHONE_APP_REQUEST, false, false, true, RECORDING::VIDEO_SIZE::HD,
                   { "/tmp/format", "/tmp/fhd", "/tmp/rfhd", "/tmp/p30", "/tmp/k30" }, "[FORMAT]Use current setting" }),
     [](const ::testing::TestParamInfo<RequestCase>& info) { return std::string(info.param.name); });
+
+
+TEST_F(Format, DialogShowsTheMediumItFormatsAndIsDrawn)
+{
+    InsertCard(BIG_CARD_MIB);
+    testing::internal::CaptureStdout();
+    Open(WND::MENU_FORMAT, FormatRequest::USE_CURRENT | WND::MEMORY);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("[CMenuFormat]OnInit, _caller:2600, _format:0x00F30000"), std::string::npos);
+    EXPECT_EQ(TextId(WND::MENU_FORMAT, 1000), STR::FORMAT_SD);
+    EXPECT_EQ(TextId(WND::MENU_FORMAT, 1001), STR::SD_ALL_FILE_DELETE);
+    EXPECT_EQ(TextId(WND::MENU_FORMAT, 1002), STR::RESTART_AFTER_FORMAT);
+    EXPECT_EQ(Remaining(WND::MENU_FORMAT, TIMER::FORMAT_CHEKC_CARD), 1000);
+
+    std::string dir = std::string(std::getenv("DASHREC_BINARY_DIR")) + "/screenshots/menus";
+    Shell("mkdir -p " + dir);
+    Key(PARAM1::KEY_DOWN); // from HOME to the return button
+    Key(PARAM1::KEY_DOWN);
+    Key(PARAM1::KEY_DOWN); // OK
+    EXPECT_TRUE(host::SaveLcdPng(Singleton<vk::Resource>::Inst()->GetHandle(), (dir + "/format_dialog.png").c_str()));
+
+    // The internal memory names itself instead.
+    RemoveCard();
+    UseEmmc();
+    Open(WND::MENU_FORMAT, FormatRequest::USE_CURRENT | WND::MEMORY);
+    EXPECT_EQ(TextId(WND::MENU_FORMAT, 1000), STR::FORMAT_INTERNAL_MEMORY);
+    EXPECT_EQ(TextId(WND::MENU_FORMAT, 1001), STR::MEMROY_ALL_FILE_DELETE);
+    EXPECT_TRUE(host::SaveLcdPng(Singleton<vk::Resource>::Inst()->GetHandle(), (dir + "/format_dialog_memory.png").c_str()));
+}
+
+TEST_F(Format, DialogRefusesASmallCardFollowsARemovedOneAndLeavesByItsItems)
+{
+    InsertCard(8192); // not more than 8192 MiB
+    Open(WND::MENU_FORMAT, FormatRequest::USE_CURRENT | WND::MEMORY);
+    Select(STR::OK);
+    EXPECT_EQ(boxes, std::vector<int>({ STR::USE_16GB_OR_MORE }));
+    EXPECT_EQ(dvr->CurrentWindow(), WND::MENU_FORMAT);
+    EXPECT_FALSE(Exists("/tmp/format"));
+
+    // Back from the box the dialog still carries its request.
+    Open(WND::MENU_FORMAT, WND::MESSAGE_BOX);
+    RemoveCard();
+    InsertCard(BIG_CARD_MIB);
+    Select(STR::OK);
+    EXPECT_EQ(pages.back(), std::make_pair(int(WND::FORMATTING), int(FormatRequest::USE_CURRENT)));
+
+    // A card that goes away closes the dialog to its caller within a tick.
+    Open(WND::MENU_FORMAT, FormatRequest::USE_CURRENT | WND::MEMORY);
+    Fire(WND::MENU_FORMAT, TIMER::FORMAT_CHEKC_CARD);
+    EXPECT_EQ(Remaining(WND::MENU_FORMAT, TIMER::FORMAT_CHEKC_CARD), 1000);
+    RemoveCard();
+    size_t before = pages.size();
+    Select(STR::OK); // no card: nothing
+    EXPECT_EQ(pages.size(), before);
+    Fire(WND::MENU_FORMAT, TIMER::FORMAT_CHEKC_CARD);
+    EXPECT_EQ(pages.back(), std::make_pair(int(WND::MEMORY), int(WND::MENU_FORMAT)));
+
+    UseEmmc();
+    Open(WND::MENU_FORMAT, FormatRequest::USE_CURRENT | WND::MEMORY);
+    Select(STR::CANCEL);
+    EXPECT_EQ(pages.back(), std::make_pair(int(WND::MEMORY), int(WND::MENU_FORMAT)));
+    Open(WND::MENU_FORMAT, FormatRequest::USE_CURRENT | WND::MEMORY);
+    Key(PARAM1::KEY_MENU);
+    EXPECT_EQ(pages.back(), std::make_pair(int(WND::LIVEVIEW), int(WND::MENU_FORMAT)));
+    Open(WND::MENU_FORMAT, FormatRequest::USE_CURRENT | WND::MEMORY);
+    Select(STR::HOME);
+    EXPECT_EQ(pages.back(), std::make_pair(int(WND::LIVEVIEW), int(WND::MENU_FORMAT)));
+
+    // HOME with pending settings that need a format opens the dialog again with them.
+    Prefs()->SetTempVideoSize(RECORDING::VIDEO_SIZE::HD);
+    Select(STR::HOME);
+    EXPECT_EQ(pages.back(), std::make_pair(int(WND::MENU_FORMAT), FormatRequest::TEMP_FROM_LIVEVIEW));
+    EXPECT_EQ(dvr->CurrentWindow(), WND::MENU_FORMAT);
+    Select(STR::CANCEL);
+    EXPECT_EQ(pages.back(), std::make_pair(int(WND::LIVEVIEW), int(WND::MENU_FORMAT)));
+}
+
+TEST_F(Format, ForcedDialogFormatsTheMemoryWithCurrentSettingsAndArmsTheParkingShutdownOncePerRun)
+{
+    UseEmmc();
+    dvr->SetParkingMode();
+    Open(WND::FORCE_FORMAT, 0);
+    EXPECT_EQ(TextId(WND::FORCE_FORMAT, 1000), STR::FORMAT_REQUIRED_FOR_RECORDING);
+    EXPECT_EQ(TextId(WND::FORCE_FORMAT, 1001), STR::MEMROY_ALL_FILE_DELETE);
+    Key(PARAM1::KEY_MENU); // no way out but formatting
+    EXPECT_TRUE(pages.empty());
+
+    Fire(WND::FORCE_FORMAT, TIMER::FORMAT_CHEKC_CARD);
+    EXPECT_EQ(Remaining(WND::FORCE_FORMAT, TIMER::NO_SDCARD_IN_PARKING_MODE), 60000);
+    Fire(WND::FORCE_FORMAT, TIMER::NO_SDCARD_IN_PARKING_MODE);
+    EXPECT_EQ(std::count_if(seen.begin(), seen.end(), Is(WND::CMAIN_DVR, WM::SHUTDOWN, 0)), 1);
+    // A second showing in the same run arms nothing.
+    Open(WND::FORCE_FORMAT, 0);
+    Fire(WND::FORCE_FORMAT, TIMER::FORMAT_CHEKC_CARD);
+    EXPECT_EQ(Remaining(WND::FORCE_FORMAT, TIMER::NO_SDCARD_IN_PARKING_MODE), -1);
+
+    Prefs()->SetParkingModeOn();
+    Select(STR::OK_ENG);
+    EXPECT_EQ(pages.back(), std::make_pair(int(WND::FORMATTING), int(FormatRequest::USE_CURRENT)));
+    EXPECT_EQ(Markers(), std::vector<std::string>({ "/tmp/format", "/tmp/fwqhd", "/tmp/rfhd", "/tmp/p30", "/tmp/k30" }));
+}
+
+TEST_F(Format, ForcedDialogClosesToTheLiveViewWhenTheCardGoes)
+{
+    InsertCard(BIG_CARD_MIB);
+    Open(WND::FORCE_FORMAT, 0);
+    RemoveCard();
+    Fire(WND::FORCE_FORMAT, TIMER::FORMAT_CHEKC_CARD);
+    EXPECT_EQ(pages.back(), std::make_pair(int(WND::LIVEVIEW), int(WND::FORCE_FORMAT)));
+    EXPECT_EQ(Remaining(WND::FORCE_FORMAT, TIMER::NO_SDCARD_IN_PARKING_MODE), -1);
+}
+
+TEST_F(Format, ProgressDoneAndRestartLeadToTheExit)
+{
+    InsertCard(BIG_CARD_MIB);
+    Prefs()->SetBootStatus(vk::SYSTEM::BOOT_MODE::MESSAGE_ONLY);
+    Open(WND::FORMATTING, FormatRequest::USE_CURRENT);
+    Key(PARAM1::KEY_MENU); // no key acts
+    EXPECT_TRUE(pages.empty());
+    Fire(WND::FORMATTING, TIMER::CLOSE_PAGE);
+    EXPECT_EQ(dvr->CurrentWindow(), WND::FORMAT_SUCCESS);
+    EXPECT_TRUE(Played("V_format_ends", 1));
+    EXPECT_EQ(TextId(WND::FORMAT_SUCCESS, 1000), STR::SD_FORMAT_DONE);
+    EXPECT_EQ(Remaining(WND::FORMAT_SUCCESS, TIMER::FORMAT_SUCCESS), 5000);
+    Fire(WND::FORMAT_SUCCESS, TIMER::FORMAT_SUCCESS);
+    EXPECT_EQ(dvr->CurrentWindow(), WND::RESTART);
+    EXPECT_EQ(Remaining(WND::RESTART, TIMER::RESTART), 1000);
+    Prefs()->Load();
+    EXPECT_EQ(Prefs()->GetBootMode(), vk::SYSTEM::BOOT_MODE::MESSAGE_ONLY);
+
+    int status = runmode::RunInChild([&] {
+        ipc_msg_t timer = runmode::Message(WND::RESTART, WM::TIMER, TIMER::RESTART);
+        dvr->OnDefault(timer);
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(ReadFile("/tmp/child.log").find("[Restart]====================== RESTART"), std::string::npos);
+}
+
+TEST_F(Format, AMessageForAnotherWindowIsRefused)
+{
+    UseEmmc();
+    vk::CMenuFormat dialog(WND::MENU_FORMAT);
+    ipc_msg_t stray = runmode::Message(WND::MEMORY, WM::BUTTON, PARAM1::KEY_MENU);
+    testing::internal::CaptureStdout();
+    dialog.OnMessage(stray);
+    Settle();
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("[CMenuFormat]A message from WND:2600. REGECTEDn"), std::string::npos) << out;
+    EXPECT_TRUE(pages.empty());
+}
 
 } // namespace
 } // namespace menutest
