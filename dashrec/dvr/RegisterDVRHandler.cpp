@@ -5,9 +5,14 @@
 #include "dashrec/dvr/CMainDvr.h"
 #include "dashrec/dvr/Dummy.h"
 #include "dashrec/menus/CMemory.h"
+#include "dashrec/menus/CMenu.h"
+#include "dashrec/menus/CMenuNormal.h"
+#include "dashrec/menus/CMenuSystem.h"
+#include "dashrec/menus/CMessageBox.h"
 #include "dashrec/menus/CardWarnings.h"
 #include "dashrec/menus/FormatChain.h"
 #include "dashrec/menus/FormatDialogs.h"
+#include "dashrec/menus/RecordingScreens.h"
 
 #include <memory>
 
@@ -29,6 +34,16 @@ struct WindowEntry {
 const WindowEntry WINDOWS[] = {
     { WND::DUMMY, Make<Dummy> },
     { WND::LIVEVIEW, Make<CLiveview> },
+    { WND::MAINMENU, Make<CMenu> },
+    { WND::MESSAGE_BOX, Make<CMessageBox> },
+    { WND::RECORDING, Make<CMenuRecording> },
+    { WND::NORMAL_RECORDING, Make<CMenuNormal> },
+    { WND::NORMAL_GSENSOR, Make<CNormalGsensor> },
+    { WND::VIDEO_SIZE, Make<CVideoSize> },
+    { WND::EV, Make<CEV> },
+    { WND::NIGHTVISION, Make<CNightVision> },
+    { WND::LONGTIME, Make<CLongtime> },
+    { WND::SYSTEM, Make<CMenuSystem> },
     { WND::MEMORY, Make<CMemory> },
     { WND::FORCE_FORMAT, Make<CForcedFormat> },
     { WND::MENU_FORMAT, Make<CMenuFormat> },

@@ -5,11 +5,11 @@
 // or formats the new medium first when it carries no recording layout.
 
 #include "dashrec/core/Pref.h"
-#include "dashrec/menus/MenuWindow.h"
+#include "dashrec/menus/SettingsWindow.h"
 
 namespace vk {
 
-class CMemory : public MenuWindow {
+class CMemory : public SettingsWindow {
 public:
     static const int RENDER_MS = 500;
 
@@ -17,13 +17,14 @@ public:
 
     void OnInit(ipc_msg_t& msg) override;
     void OnButton(ipc_msg_t& msg) override;
+    void OnTimer(ipc_msg_t& msg) override;
 
 protected:
-    void OnTimer(ipc_msg_t& msg) override;
-    void OnOtherMessage(ipc_msg_t& msg) override;
+    // The medium buttons show the medium in use; the card's format only while the eMMC records.
+    void Refresh() override;
+    bool OnItem(STR::ID item) override;
 
 private:
-    void OnOk(STR::ID item);
     void OnChangeDevice();
     // Shows the new choice, then hands over to the confirmation; keys are dead meanwhile.
     void ShowChoiceThenConfirm(RECORDING::STORAGE::VALUE storage, const char* line);
@@ -31,15 +32,17 @@ private:
     bool _keyLock = false;
 };
 
-class CChangeStorage : public MenuWindow {
+class CChangeStorage : public SettingsWindow {
 public:
     explicit CChangeStorage(WND::ID wnd);
 
-    void OnInit(ipc_msg_t& msg) override;
-    void OnButton(ipc_msg_t& msg) override;
+protected:
+    // Opens with HOME focused.
+    void Refresh() override;
+    bool OnItem(STR::ID item) override;
+    void OnMenuKey() override;
 
 private:
-    void OnOk(STR::ID item);
     void OnConfirm();
     // The pending choice goes back to the medium in use.
     static void RestoreChoice();

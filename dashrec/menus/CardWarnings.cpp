@@ -1,7 +1,6 @@
 #include "dashrec/menus/CardWarnings.h"
 
 #include "dashrec/core/MessageQueue.h"
-#include "dashrec/core/SDDebug.h"
 #include "dashrec/core/Sound.h"
 #include "dashrec/core/Storage.h"
 #include "dashrec/devices/LED.h"
@@ -11,11 +10,6 @@
 namespace vk {
 
 namespace {
-
-SDDebug* Log()
-{
-    return Singleton<SDDebug>::Inst();
-}
 
 Storage* Devices()
 {
@@ -28,7 +22,7 @@ void CardWarning::Enter()
 {
     _sound = true;
     _checkCount = 0;
-    Repaint();
+    Paint();
     SetTimer(TIMER::FORMAT_CHEKC_CARD, TICK_MS);
     Singleton<LED>::Inst()->Set(LED::ERROR);
     Singleton<CMainDvr>::Inst()->TurnOnLcd();
@@ -46,15 +40,9 @@ void CardWarning::CountTick()
     ++_checkCount;
 }
 
-SDWriteError::SDWriteError(WND::ID wnd) : CardWarning(wnd, 1, "[SDWriteError]")
-{
-    AddContent(STR::FORMAT);
-    SetStartPage();
-}
-
 void SDWriteError::OnInit(ipc_msg_t&)
 {
-    Log()->Print("[SDWriteError]Entered\n");
+    Log("Entered\n");
     Enter();
 }
 
@@ -63,12 +51,12 @@ void SDWriteError::OnTimer(ipc_msg_t& msg)
     if (!IsOwnTick(msg))
         return;
     if (Singleton<CMainDvr>::Inst()->IsParkingMode()) {
-        Log()->Print("[SDWriteError]Parking Mode-Power-off\n");
+        Log("Parking Mode-Power-off\n");
         UIQueue::Inst()->SendMessage(WND::CMAIN_DVR, WM::SHUTDOWN, 0, 0, nullptr);
     }
     CountTick();
     if (!Devices()->IsSdCardInserted() && !Devices()->IsSdCardDetected())
-        CloseTo(WND::LIVEVIEW, 0);
+        Close(WND::LIVEVIEW, 0);
     else
         SetTimer(TIMER::FORMAT_CHEKC_CARD, TICK_MS);
 }
@@ -78,19 +66,13 @@ void SDWriteError::OnButton(ipc_msg_t& msg)
 {
     if (msg.param1 != PARAM1::KEY_OK)
         return;
-    Log()->Print("[SDWriteError]KEY_OK - formatting\n");
-    CloseTo(WND::FORMATTING, FormatRequest::USE_CURRENT);
-}
-
-SDExchange::SDExchange(WND::ID wnd) : CardWarning(wnd, 1, "[SDExchange]")
-{
-    AddContent(STR::OK_ENG);
-    SetStartPage();
+    Log("KEY_OK - formatting\n");
+    Close(WND::FORMATTING, FormatRequest::USE_CURRENT);
 }
 
 void SDExchange::OnInit(ipc_msg_t&)
 {
-    Log()->Print("[SDExchange]Entered\n");
+    Log("Entered\n");
     Enter();
 }
 
@@ -102,17 +84,17 @@ void SDExchange::OnTimer(ipc_msg_t& msg)
     if (Devices()->DoesDeviceExist() && _checkCount < MAX_TICKS)
         SetTimer(TIMER::FORMAT_CHEKC_CARD, TICK_MS);
     else
-        CloseTo(WND::LIVEVIEW, 0);
+        Close(WND::LIVEVIEW, 0);
 }
 
-void SDExchange::OnButton(ipc_msg_t& msg)
+bool SDExchange::OnItem(STR::ID item)
 {
-    MessageHandler::OnButton(msg);
-    if (msg.param1 != PARAM1::KEY_OK)
-        return;
+    if (item != STR::OK_ENG)
+        return false;
     _sound = false;
-    Log()->Print("[SDExchange]KEY_OK - sound off\n");
-    CloseTo(WND::LIVEVIEW, 0);
+    Log("KEY_OK - sound off\n");
+    Close(WND::LIVEVIEW, 0);
+    return true;
 }
 
 } // namespace vk

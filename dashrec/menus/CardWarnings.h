@@ -5,19 +5,21 @@
 // seconds at most). Both take messages for any window, light the error LED,
 // keep the LCD on and ask for a new card by voice every ten seconds.
 
-#include "dashrec/menus/MenuWindow.h"
+#include "dashrec/menus/SettingsWindow.h"
 
 namespace vk {
 
-class CardWarning : public MenuWindow {
+class CardWarning : public SettingsWindow {
 public:
     static const int TICK_MS = 1000;
     static const int SOUND_EVERY_TICKS = 10;
 
-protected:
-    using MenuWindow::MenuWindow;
+    // Opened by the run mode over any window: every message is taken.
+    void OnMessage(ipc_msg_t& msg) override { Dispatch(msg); }
 
-    bool TakesEveryMessage() const override { return true; }
+protected:
+    using SettingsWindow::SettingsWindow;
+
     // The common start: voice on, count 0, paint, first tick, LED and LCD.
     void Enter();
     // A tick of this window's own check timer.
@@ -31,12 +33,10 @@ protected:
 
 class SDWriteError : public CardWarning {
 public:
-    explicit SDWriteError(WND::ID wnd);
+    explicit SDWriteError(WND::ID wnd) : CardWarning(wnd, "SDWriteError", { STR::FORMAT }) {}
 
     void OnInit(ipc_msg_t& msg) override;
     void OnButton(ipc_msg_t& msg) override;
-
-protected:
     void OnTimer(ipc_msg_t& msg) override;
 };
 
@@ -44,13 +44,14 @@ class SDExchange : public CardWarning {
 public:
     static const int MAX_TICKS = 11;
 
-    explicit SDExchange(WND::ID wnd);
+    explicit SDExchange(WND::ID wnd) : CardWarning(wnd, "SDExchange", { STR::OK_ENG }) {}
 
     void OnInit(ipc_msg_t& msg) override;
-    void OnButton(ipc_msg_t& msg) override;
+    void OnTimer(ipc_msg_t& msg) override;
 
 protected:
-    void OnTimer(ipc_msg_t& msg) override;
+    bool OnItem(STR::ID item) override;
+    void OnMenuKey() override {}
 };
 
 } // namespace vk

@@ -16,9 +16,9 @@ namespace vk {
 
 namespace {
 
-SDDebug* Log()
+void Print(const char* line)
 {
-    return Singleton<SDDebug>::Inst();
+    Singleton<SDDebug>::Inst()->Print("%s", line);
 }
 
 // The launcher only tests whether a marker exists.
@@ -79,32 +79,31 @@ void LeaveFormatMarkers(bool sdCard)
     TouchMarker(path);
 }
 
-CFormatting::CFormatting(WND::ID wnd) : MenuWindow(wnd, 0, "[CFormatting]")
+// Beside the common commands the screen takes the one that starts its work.
+void CFormatting::OnMessage(ipc_msg_t& msg)
 {
+    if (msg.cmd == WM::FORMAT_SUCCESS && msg.wnd == _wnd)
+        OnSuccess();
+    else
+        SettingsWindow::OnMessage(msg);
 }
 
 void CFormatting::OnInit(ipc_msg_t& msg)
 {
     SetCaller(FormatRequest::CallerOf(msg.param1));
     _format = FormatRequest::FlagOf(msg.param1);
-    Log()->Print("[CFormatting]OnInit, _caller:%d, _format:0x%08X\n", _caller, static_cast<unsigned>(_format));
+    Log("OnInit, _caller:%d, _format:0x%08X\n", _caller, static_cast<unsigned>(_format));
     _buttons.focused = 0;
-    SetTextId(ID_MESSAGE, IsSdCardMedium() ? STR::FORMATTING_SD : STR::FORMATTING_INTERNAL_MEMORY, "msg1 != nullptr");
+    SetText(ID_MESSAGE, IsSdCardMedium() ? STR::FORMATTING_SD : STR::FORMATTING_INTERNAL_MEMORY, "msg1 != nullptr");
     Singleton<LED>::Inst()->Set(LED::FORMAT);
-    Repaint();
+    Paint();
     SendMessage(_wnd, WM::FORMAT_SUCCESS, 0, 0);
     Singleton<Sound>::Inst()->Play(Sound::format_begin);
 }
 
-void CFormatting::OnOtherMessage(ipc_msg_t& msg)
-{
-    if (msg.cmd == WM::FORMAT_SUCCESS)
-        OnSuccess();
-}
-
 void CFormatting::OnSuccess()
 {
-    Log()->Print("[CFormatting]OnSuccess, caller:%d\n", _caller);
+    Log("OnSuccess, caller:%d\n", _caller);
     SettleSettings();
     Singleton<SDDebug>::Inst()->Pause();
     LeaveFormatMarkers(IsSdCardMedium());
@@ -116,15 +115,15 @@ void CFormatting::SettleSettings()
     Pref* pref = Singleton<Pref>::Inst();
     LayoutSettings settings = CurrentSettings(pref);
     if (_format == FormatRequest::USE_TEMP) {
-        Log()->Print("[FORMAT]Use temp value\n");
+        Print("[FORMAT]Use temp value\n");
         settings = PendingSettings(pref);
     } else if (_format != FormatRequest::USE_DEFAULT) {
-        Log()->Print("[FORMAT]Use current setting\n");
+        Print("[FORMAT]Use current setting\n");
     }
     // The microcontroller must not reset the device during the exit and the format.
     Singleton<Micom>::Inst()->SendWDTDisable();
     if (_format == FormatRequest::USE_DEFAULT) {
-        Log()->Print("[FORMAT]Use default value\n");
+        Print("[FORMAT]Use default value\n");
         pref->LoadDefault();
         return;
     }
@@ -136,34 +135,34 @@ void CFormatting::SettleSettings()
 void CFormatting::OnTimer(ipc_msg_t& msg)
 {
     if (msg.param1 == TIMER::CLOSE_PAGE)
-        CloseTo(WND::FORMAT_SUCCESS);
+        Close(WND::FORMAT_SUCCESS);
 }
 
 void CFormatting::OnClose(ipc_msg_t& msg)
 {
-    Log()->Print("[CFormatting]OnClose\n");
+    Log("OnClose\n");
     MessageHandler::OnClose(msg);
     Singleton<Sound>::Inst()->Play(Sound::format_end);
 }
 
 void CSuccess::OnInit(ipc_msg_t&)
 {
-    Log()->Print("[CSuccess]OnInit\n");
-    SetTextId(ID_MESSAGE, IsSdCardMedium() ? STR::SD_FORMAT_DONE : STR::MEMORY_FORMAT_DONE, "msg1 != nullptr");
-    Repaint();
+    Log("OnInit\n");
+    SetText(ID_MESSAGE, IsSdCardMedium() ? STR::SD_FORMAT_DONE : STR::MEMORY_FORMAT_DONE, "msg1 != nullptr");
+    Paint();
     SetTimer(TIMER::FORMAT_SUCCESS, SHOWN_MS);
 }
 
 void CSuccess::OnTimer(ipc_msg_t& msg)
 {
     if (msg.param1 == TIMER::FORMAT_SUCCESS)
-        CloseTo(WND::RESTART);
+        Close(WND::RESTART);
 }
 
 void CRestart::OnInit(ipc_msg_t&)
 {
-    Log()->Print("[CRestart]OnInit\n");
-    Repaint();
+    Log("OnInit\n");
+    Paint();
     Pref* pref = Singleton<Pref>::Inst();
     SYSTEM::BOOT_MODE::VALUE status = pref->GetBootStatus();
     pref->SetBootMode(status < SYSTEM::BOOT_MODE::MAX ? status : SYSTEM::BOOT_MODE::ANNOUNCE_N_MESSAGE);
@@ -175,7 +174,7 @@ void CRestart::OnTimer(ipc_msg_t& msg)
 {
     if (msg.param1 != TIMER::RESTART)
         return;
-    Log()->Print("[Restart]====================== RESTART ======================\n");
+    Print("[Restart]====================== RESTART ======================\n");
     Singleton<CMainDvr>::Inst()->ExitToShell();
 }
 

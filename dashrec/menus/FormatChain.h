@@ -4,24 +4,22 @@
 // the done screen follows, and the restart screen ends the program. The
 // launcher formats the medium after the exit and starts the program again.
 
-#include "dashrec/menus/MenuWindow.h"
+#include "dashrec/menus/SettingsWindow.h"
 
 namespace vk {
 
-class CFormatting : public MenuWindow {
+class CFormatting : public SettingsWindow {
 public:
     static const int ID_MESSAGE = 1000;
     static const int PROGRESS_MS = 10000;
 
-    explicit CFormatting(WND::ID wnd);
+    explicit CFormatting(WND::ID wnd) : SettingsWindow(wnd, "CFormatting", {}) {}
 
+    void OnMessage(ipc_msg_t& msg) override;
     void OnInit(ipc_msg_t& msg) override;
     void OnClose(ipc_msg_t& msg) override;
     void OnButton(ipc_msg_t&) override {}
-
-protected:
     void OnTimer(ipc_msg_t& msg) override;
-    void OnOtherMessage(ipc_msg_t& msg) override;
 
 private:
     void OnSuccess();
@@ -31,30 +29,26 @@ private:
     int _format = 0; // the request flag
 };
 
-class CSuccess : public MenuWindow {
+class CSuccess : public SettingsWindow {
 public:
     static const int ID_MESSAGE = 1000;
     static const int SHOWN_MS = 5000;
 
-    explicit CSuccess(WND::ID wnd) : MenuWindow(wnd, 0, "[CSuccess]") {}
+    explicit CSuccess(WND::ID wnd) : SettingsWindow(wnd, "CSuccess", {}) {}
 
     void OnInit(ipc_msg_t& msg) override;
     void OnButton(ipc_msg_t&) override {}
-
-protected:
     void OnTimer(ipc_msg_t& msg) override;
 };
 
-class CRestart : public MenuWindow {
+class CRestart : public SettingsWindow {
 public:
     static const int SHOWN_MS = 1000;
 
-    explicit CRestart(WND::ID wnd) : MenuWindow(wnd, 0, "[CRestart]") {}
+    explicit CRestart(WND::ID wnd) : SettingsWindow(wnd, "CRestart", {}) {}
 
     void OnInit(ipc_msg_t& msg) override;
     void OnButton(ipc_msg_t&) override {}
-
-protected:
     void OnTimer(ipc_msg_t& msg) override;
 };
 

@@ -3,11 +3,11 @@
 // user opens (`CMenuFormat`) and the one shown when the medium cannot record
 // as it is (`CForcedFormat`, left only by formatting or removing the card).
 
-#include "dashrec/menus/MenuWindow.h"
+#include "dashrec/menus/SettingsWindow.h"
 
 namespace vk {
 
-class FormatDialog : public MenuWindow {
+class FormatDialog : public SettingsWindow {
 public:
     static const int ID_MESSAGE_1 = 1000;
     static const int ID_MESSAGE_2 = 1001;
@@ -15,14 +15,14 @@ public:
     static const int CHECK_CARD_MS = 1000;
 
 protected:
-    using MenuWindow::MenuWindow;
+    using SettingsWindow::SettingsWindow;
 
     // Title, what the format deletes on the medium in use, and the restart.
     void ShowTexts(STR::ID title);
     // Opens the formatting screen with `request` when the medium may be
     // formatted; an SD card that is absent does nothing, one that is too
-    // small is reported in a box (after `underLine` when given).
-    void RequestFormat(int request, const char* okLine, const char* underLine);
+    // small is reported in a box (after the "under 16G" line when `logSmall`).
+    void RequestFormat(int request, bool logSmall);
 };
 
 class CMenuFormat : public FormatDialog {
@@ -30,14 +30,12 @@ public:
     explicit CMenuFormat(WND::ID wnd);
 
     void OnInit(ipc_msg_t& msg) override;
-    void OnButton(ipc_msg_t& msg) override;
-
-protected:
     void OnTimer(ipc_msg_t& msg) override;
 
-private:
-    void OnOk(STR::ID item);
+protected:
+    bool OnItem(STR::ID item) override;
 
+private:
     int _format = 0; // the request flag
 };
 
@@ -48,10 +46,12 @@ public:
     explicit CForcedFormat(WND::ID wnd);
 
     void OnInit(ipc_msg_t& msg) override;
-    void OnButton(ipc_msg_t& msg) override;
+    void OnTimer(ipc_msg_t& msg) override;
 
 protected:
-    void OnTimer(ipc_msg_t& msg) override;
+    bool OnItem(STR::ID item) override;
+    // No way back: the medium must be formatted or the card removed.
+    void OnMenuKey() override {}
 
 private:
     void OnCheckCard();

@@ -45,6 +45,14 @@ class Canvas:
                 d = distance(x + 0.5, y + 0.5)
                 self.blend(x, y, rgb, 0.5 - d)
 
+    def paste(self, other, ox, oy):
+        """Lays another canvas over this one at (ox, oy)."""
+        for y in range(other.h):
+            for x in range(other.w):
+                r, g, b, a = other.px[y * other.w + x]
+                if 0 <= x + ox < self.w and 0 <= y + oy < self.h:
+                    self.blend(x + ox, y + oy, (r, g, b), a / 255)
+
     def save(self, path):
         raw = b"".join(b"\x00" + bytes(v for p in self.px[y * self.w:(y + 1) * self.w] for v in p)
                        for y in range(self.h))
@@ -253,6 +261,123 @@ def warning(colour, arrow):
     return c
 
 
+# Menu screens: tiles of 148 x 120 with the item's text in their lower part;
+# a tile that shows a value carries an icon and one pip per step above it.
+TILE_W, TILE_H = 148, 120
+
+
+def tile(fill=BUTTON, edge=BUTTON_EDGE):
+    c = Canvas(TILE_W, TILE_H)
+    c.shape(rounded_rect(0, 0, TILE_W, TILE_H, 14), edge)
+    c.shape(rounded_rect(2, 2, TILE_W - 2, TILE_H - 2, 12), fill)
+    return c
+
+
+def value_tile(draw_icon, level, levels):
+    """A tile with a 64 x 64 icon and `level` of `levels` pips lit."""
+    c = tile()
+    icon = Canvas(64, 64)
+    draw_icon(icon)
+    c.paste(icon, (TILE_W - 64) // 2, 4)
+    pitch = 14
+    x0 = TILE_W / 2 - pitch * (levels - 1) / 2
+    for i in range(levels):
+        c.shape(circle(x0 + pitch * i, 74, 4), ACCENT if i < level else DIM)
+    return c
+
+
+def header_button(draw_icon, fill, edge):
+    c = Canvas(44, 44)
+    c.shape(rounded_rect(0, 0, 44, 44, 10), edge)
+    c.shape(rounded_rect(2, 2, 42, 42, 8), fill)
+    icon = Canvas(64, 64)
+    draw_icon(icon)
+    small = Canvas(44, 44)
+    for y in range(44):
+        for x in range(44):
+            small.px[y * 44 + x] = list(icon.px[int(y * 64 / 44) * 64 + int(x * 64 / 44)])
+    c.paste(small, 0, 0)
+    return c
+
+
+def return_arrow(c):
+    c.shape(union(segment(18, 32, 46, 32, 3), segment(18, 32, 29, 21, 3), segment(18, 32, 29, 43, 3)), WHITE)
+
+
+def info_mark(c):
+    c.shape(union(circle(32, 19, 3.5), segment(32, 28, 32, 46, 3.5)), WHITE)
+
+
+def arrow_button(direction, fill, edge):
+    c = Canvas(64, 64)
+    c.shape(circle(32, 32, 31), edge)
+    c.shape(circle(32, 32, 29), fill)
+    tip, back = (22, 42) if direction < 0 else (42, 22)
+    c.shape(union(segment(back, 18, tip, 32, 3.5), segment(tip, 32, back, 46, 3.5)), WHITE)
+    return c
+
+
+def dot(colour):
+    c = Canvas(16, 16)
+    c.shape(circle(8, 8, 6), colour)
+    return c
+
+
+def big_speaker(waves, crossed=False):
+    def draw(c):
+        c.shape(union(segment(14, 26, 14, 38, 5), segment(18, 32, 32, 18, 4), segment(18, 32, 32, 46, 4),
+                      segment(32, 18, 32, 46, 3)), WHITE)
+        for i in range(waves):
+            r = 10 + 7 * i
+            c.shape(lambda x, y, r=r: abs(math.hypot(x - 32, y - 32) - r) - 2 if x > 37 else 99, WHITE)
+        if crossed:
+            c.shape(union(segment(40, 24, 54, 40, 2.5), segment(54, 24, 40, 40, 2.5)), RED)
+    return draw
+
+
+def screen_icon(c):
+    c.shape(rounded_rect(12, 14, 52, 42, 3), WHITE)
+    c.shape(rounded_rect(15, 17, 49, 39, 2), ACCENT)
+    c.shape(union(segment(32, 42, 32, 48, 2), segment(24, 49, 40, 49, 2)), WHITE)
+
+
+def shock_icon(c):
+    c.shape(union(segment(10, 34, 20, 34, 2.5), segment(20, 34, 26, 18, 2.5), segment(26, 18, 34, 48, 2.5),
+                  segment(34, 48, 40, 26, 2.5), segment(40, 26, 44, 34, 2.5), segment(44, 34, 54, 34, 2.5)), AMBER)
+
+
+def sun_icon(brightness):
+    def draw(c):
+        colour = tuple(round(v * brightness) for v in (0xFF, 0xD8, 0x50))
+        c.shape(circle(32, 32, 11), colour)
+        for i in range(8):
+            a = i * math.pi / 4
+            c.shape(segment(32 + 16 * math.cos(a), 32 + 16 * math.sin(a), 32 + 22 * math.cos(a),
+                            32 + 22 * math.sin(a), 2), colour)
+    return draw
+
+
+def moon_icon(colour):
+    def draw(c):
+        c.shape(lambda x, y: max(math.hypot(x - 32, y - 32) - 18, -(math.hypot(x - 40, y - 26) - 15)), colour)
+    return draw
+
+
+VOLUME_NAMES = ["off", "low", "common", "high"]
+LCD_NAMES = ["continuous", "30", "60", "120"]
+EVENT_NAMES = ["off", "very_insensitive", "insensitive", "common", "sensitive", "very_sensitive"]
+EV_NAMES = ["dark", "normal", "light"]
+
+def progress():
+    """Eight dots on a ring, fading: work under way."""
+    c = Canvas(48, 48)
+    for i in range(8):
+        a = i * math.pi / 4
+        shade = tuple(round(d + (w - d) * i / 7) for d, w in zip(DIM, WHITE))
+        c.shape(circle(24 + 17 * math.cos(a), 24 + 17 * math.sin(a), 4), shade)
+    return c
+
+
 IMAGES = {
     "4870_bg_menu.png": background,
     "4870_btn_n.png": lambda: button(BUTTON, BUTTON_EDGE),
@@ -299,47 +424,36 @@ IMAGES = {
     "live_warn_fcws.png": lambda: warning(RED, 0),
     "live_warn_ldws_left.png": lambda: warning(AMBER, -1),
     "live_warn_ldws_right.png": lambda: warning(AMBER, 1),
-}
-
-
-def title_button(draw_icon, fill, edge):
-    """A 46 x 46 button of a menu's title bar (HOME, return) with its icon."""
-    c = Canvas(46, 46)
-    c.shape(rounded_rect(0, 0, 46, 46, 10), edge)
-    c.shape(rounded_rect(2, 2, 44, 44, 8), fill)
-    draw_icon(c)
-    return c
-
-
-def small_home(c):
-    c.shape(union(segment(11, 23, 23, 12, 2.2), segment(23, 12, 35, 23, 2.2), segment(15, 21, 15, 34, 2.2),
-                  segment(31, 21, 31, 34, 2.2), segment(15, 34, 31, 34, 2.2)), WHITE)
-
-
-def small_return(c):
-    c.shape(union(segment(12, 23, 34, 23, 2.5), segment(12, 23, 20, 15, 2.5), segment(12, 23, 20, 31, 2.5)), WHITE)
-
-
-def progress():
-    """Eight dots on a ring, fading: work under way."""
-    c = Canvas(48, 48)
-    for i in range(8):
-        a = i * math.pi / 4
-        shade = tuple(round(d + (w - d) * i / 7) for d, w in zip(DIM, WHITE))
-        c.shape(circle(24 + 17 * math.cos(a), 24 + 17 * math.sin(a), 4), shade)
-    return c
-
-
-IMAGES.update({
+    "menu_tile_n.png": tile,
+    "menu_tile_f.png": lambda: tile(ACCENT, FOCUS_EDGE),
+    "menu_home_n.png": lambda: header_button(home_icon, BUTTON, BUTTON_EDGE),
+    "menu_home_f.png": lambda: header_button(home_icon, ACCENT, FOCUS_EDGE),
+    "menu_return_n.png": lambda: header_button(return_arrow, BUTTON, BUTTON_EDGE),
+    "menu_return_f.png": lambda: header_button(return_arrow, ACCENT, FOCUS_EDGE),
+    "menu_info_n.png": lambda: header_button(info_mark, BUTTON, BUTTON_EDGE),
+    "menu_info_f.png": lambda: header_button(info_mark, ACCENT, FOCUS_EDGE),
+    "option_left_n.png": lambda: arrow_button(-1, BUTTON, BUTTON_EDGE),
+    "option_left_f.png": lambda: arrow_button(-1, ACCENT, FOCUS_EDGE),
+    "option_right_n.png": lambda: arrow_button(1, BUTTON, BUTTON_EDGE),
+    "option_right_f.png": lambda: arrow_button(1, ACCENT, FOCUS_EDGE),
+    "4830_dot_00.png": lambda: dot(DIM),
+    "4830_dot_01.png": lambda: dot(ACCENT),
+    "voice_off_normal.png": lambda: value_tile(big_speaker(0, True), 0, 0),
+    "voice_on_normal.png": lambda: value_tile(big_speaker(2), 0, 0),
+    **{f"volume_{name}_normal.png": (lambda i=i: value_tile(big_speaker(i, i == 0), i, 3))
+       for i, name in enumerate(VOLUME_NAMES)},
+    **{f"lcd_second_{name}_normal.png": (lambda i=i: value_tile(screen_icon, i if i else 4, 4))
+       for i, name in enumerate(LCD_NAMES)},
+    **{f"event_{name}_normal.png": (lambda i=i: value_tile(shock_icon, i, 5)) for i, name in enumerate(EVENT_NAMES)},
+    **{f"driving_ev_{name}.png": (lambda i=i: value_tile(sun_icon(0.45 + 0.275 * i), i + 1, 3))
+       for i, name in enumerate(EV_NAMES)},
+    "driving_nightvision_off.png": lambda: value_tile(moon_icon(DIM), 0, 0),
+    "driving_nightvision_on.png": lambda: value_tile(moon_icon((0xFF, 0xE0, 0x70)), 0, 0),
     "4870_btn_half_n.png": lambda: button(BUTTON, BUTTON_EDGE, 190),
     "4870_btn_half_f.png": lambda: button(ACCENT, FOCUS_EDGE, 190),
-    "menu_home_n.png": lambda: title_button(small_home, BUTTON, BUTTON_EDGE),
-    "menu_home_f.png": lambda: title_button(small_home, ACCENT, FOCUS_EDGE),
-    "menu_return_n.png": lambda: title_button(small_return, BUTTON, BUTTON_EDGE),
-    "menu_return_f.png": lambda: title_button(small_return, ACCENT, FOCUS_EDGE),
     "dialog_panel.png": lambda: panel(400, 120),
     "format_progress.png": progress,
-})
+}
 
 
 def main():
