@@ -7,12 +7,16 @@
 #include "dashrec/dvr/Dummy.h"
 #include "dashrec/menus/CDate.h"
 #include "dashrec/menus/CLockPin.h"
+#include "dashrec/menus/CMemory.h"
 #include "dashrec/menus/CMenu.h"
 #include "dashrec/menus/CMenuNormal.h"
 #include "dashrec/menus/CMenuSystem.h"
 #include "dashrec/menus/CMessageBox.h"
 #include "dashrec/menus/CReset.h"
 #include "dashrec/menus/CVersion.h"
+#include "dashrec/menus/CardWarnings.h"
+#include "dashrec/menus/FormatChain.h"
+#include "dashrec/menus/FormatDialogs.h"
 #include "dashrec/menus/RecordingScreens.h"
 #include "dashrec/menus/SystemScreens.h"
 
@@ -61,6 +65,15 @@ const WindowEntry WINDOWS[] = {
     { WND::PW_2, Make<CPw2> },
     { WND::MENU_PW, Make<CMenuPw> },
     { WND::CONFIRM_PW, Make<ConfirmPw> },
+    { WND::MEMORY, Make<CMemory> },
+    { WND::FORCE_FORMAT, Make<CForcedFormat> },
+    { WND::MENU_FORMAT, Make<CMenuFormat> },
+    { WND::FORMATTING, Make<CFormatting> },
+    { WND::FORMAT_SUCCESS, Make<CSuccess> },
+    { WND::RESTART, Make<CRestart> },
+    { WND::CHANGE_STORAGE, Make<CChangeStorage> },
+    { WND::SD_WRITE_ERROR, Make<SDWriteError> },
+    { WND::SD_EXCHANGE, Make<SDExchange> },
 };
 
 } // namespace

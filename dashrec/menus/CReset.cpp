@@ -1,6 +1,7 @@
 #include "dashrec/menus/CReset.h"
 
 #include "dashrec/core/Pref.h"
+#include "dashrec/menus/FormatRequest.h"
 
 namespace vk {
 
@@ -37,7 +38,7 @@ void CReset::OnOk()
         && pref->GetLongTimeRecord() == Pref::DEF_LONGTIME_RECORD;
     if (!layoutKept) {
         // The recording layout changes: the format applies the defaults.
-        Close(WND::MENU_FORMAT, FORMAT_WITH_DEFAULTS | _wnd);
+        Close(WND::MENU_FORMAT, FormatRequest::USE_DEFAULT | _wnd);
         return;
     }
     bool nightvisionKept = pref->GetNightvision() == Pref::DEF_NIGHTVISION;

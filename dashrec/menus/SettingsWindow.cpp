@@ -2,6 +2,7 @@
 
 #include "dashrec/core/Pref.h"
 #include "dashrec/core/SDDebug.h"
+#include "dashrec/menus/FormatRequest.h"
 #include "dashrec/ui/Resource.h"
 
 #include <cstdarg>
@@ -99,6 +100,14 @@ obj_text* SettingsWindow::TextComponent(int id)
 {
     obj_common* obj = GetStateComponent(_wnd, id);
     return obj != nullptr && obj->obj_type == obj_common::TEXT ? static_cast<obj_text*>(obj) : nullptr;
+}
+
+void SettingsWindow::SetText(int id, STR::ID text, const char* expr)
+{
+    obj_text* txt = TextComponent(id);
+    if (txt == nullptr)
+        VK_ASSERT_REPORT(expr);
+    txt->text_id = text;
 }
 
 void SettingsWindow::OnButton(ipc_msg_t& msg)
@@ -219,7 +228,7 @@ void SettingsWindow::PostMenuKey()
 void SettingsWindow::CloseToLiveview()
 {
     if (Singleton<Pref>::Inst()->FormatNeeded())
-        Close(WND::MENU_FORMAT, FORMAT_WITH_PENDING | WND::LIVEVIEW);
+        Close(WND::MENU_FORMAT, FormatRequest::TEMP_FROM_LIVEVIEW);
     else
         Close(WND::LIVEVIEW);
 }

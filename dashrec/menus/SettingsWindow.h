@@ -72,6 +72,8 @@ protected:
     obj_text* TextComponent(int id);
     // The sub-text beside button `row`; asserts when the screen lacks it.
     obj_text* SubText(int row);
+    // Shows language text `text` in text object `id`; asserts `expr` when there is none.
+    void SetText(int id, STR::ID text, const char* expr);
     void Close(int target, int param2);
     void Close(int target) { Close(target, _wnd); }
     void Paint() { SendMessage(_wnd, WM::PAINT, 0, 0); }
@@ -103,10 +105,5 @@ private:
     std::vector<Link> _links;
     std::vector<Value> _values;
 };
-
-// Format request of the format dialog: values kept for the next start, with
-// the window to return to in the low 16 bits.
-constexpr int FORMAT_WITH_PENDING = 0xF10000;
-constexpr int FORMAT_WITH_DEFAULTS = 0xF20000;
 
 } // namespace vk

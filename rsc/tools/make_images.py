@@ -103,10 +103,10 @@ def background():
     return c
 
 
-def button(fill, edge):
-    c = Canvas(400, 60)
-    c.shape(rounded_rect(0, 0, 400, 60, 12), edge)
-    c.shape(rounded_rect(2, 2, 398, 58, 10), fill)
+def button(fill, edge, w=400):
+    c = Canvas(w, 60)
+    c.shape(rounded_rect(0, 0, w, 60, 12), edge)
+    c.shape(rounded_rect(2, 2, w - 2, 58, 10), fill)
     return c
 
 
@@ -398,6 +398,16 @@ LCD_NAMES = ["continuous", "30", "60", "120"]
 EVENT_NAMES = ["off", "very_insensitive", "insensitive", "common", "sensitive", "very_sensitive"]
 EV_NAMES = ["dark", "normal", "light"]
 
+def progress():
+    """Eight dots on a ring, fading: work under way."""
+    c = Canvas(48, 48)
+    for i in range(8):
+        a = i * math.pi / 4
+        shade = tuple(round(d + (w - d) * i / 7) for d, w in zip(DIM, WHITE))
+        c.shape(circle(24 + 17 * math.cos(a), 24 + 17 * math.sin(a), 4), shade)
+    return c
+
+
 IMAGES = {
     "4870_bg_menu.png": background,
     "4870_btn_n.png": lambda: button(BUTTON, BUTTON_EDGE),
@@ -489,6 +499,10 @@ IMAGES = {
        for i, name in enumerate(EV_NAMES)},
     "driving_nightvision_off.png": lambda: value_tile(moon_icon(DIM), 0, 0),
     "driving_nightvision_on.png": lambda: value_tile(moon_icon((0xFF, 0xE0, 0x70)), 0, 0),
+    "4870_btn_half_n.png": lambda: button(BUTTON, BUTTON_EDGE, 190),
+    "4870_btn_half_f.png": lambda: button(ACCENT, FOCUS_EDGE, 190),
+    "dialog_panel.png": lambda: panel(400, 120),
+    "format_progress.png": progress,
 }
 
 

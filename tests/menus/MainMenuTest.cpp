@@ -154,6 +154,7 @@ TEST_F(MainMenu, PendingValuesThatNeedAFormatAskForItOnTheWayHome)
     ASSERT_TRUE(Handled([&] { return LastClose(WND::MAINMENU).cmd == WM::CLOSE; }));
     EXPECT_EQ(LastClose(WND::MAINMENU).param1, WND::MENU_FORMAT);
     EXPECT_EQ(LastClose(WND::MAINMENU).param2, 0xF103E9);
+    ASSERT_TRUE(Reached(WND::MENU_FORMAT));
 
     Open(WND::SYSTEM, WND::MAINMENU);
     EXPECT_EQ(Leads(0), WND::MENU_FORMAT); // HOME
