@@ -4,6 +4,8 @@
 #include "dashrec/dvr/CLiveview.h"
 #include "dashrec/dvr/CMainDvr.h"
 #include "dashrec/dvr/Dummy.h"
+#include "dashrec/menus/CFormatDialog.h"
+#include "dashrec/menus/CFormatProcedure.h"
 
 #include <memory>
 
@@ -25,6 +27,10 @@ struct WindowEntry {
 const WindowEntry WINDOWS[] = {
     { WND::DUMMY, Make<Dummy> },
     { WND::LIVEVIEW, Make<CLiveview> },
+    { WND::SD_FORMAT_PROCEDURE, Make<CFormatProcedure> },
+    { WND::SD_FORMAT_DIALOG, Make<CSDFormat> },
+    { WND::USB_FORMAT_PROCEDURE, Make<CUSBFormatProcedure> },
+    { WND::USB_FORMAT_DIALOG, Make<CUSBFormat> },
 };
 
 } // namespace
