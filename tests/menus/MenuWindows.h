@@ -158,13 +158,16 @@ protected:
         return static_cast<obj_text*>(vk::Resource::Inst()->GetStateComponent(wnd, id))->text_id;
     }
 
-    // Saves what the LCD shows into the build's screenshot folder.
+    // Has the current window paint itself, then saves what the LCD shows
+    // into the build's screenshot folder.
     std::string Screenshot(const std::string& name)
     {
+        int wnd = dvr->CurrentWindow();
+        vk::UIQueue::Inst()->SendMessage(wnd, WM::PAINT, 0, 0, nullptr);
+        EXPECT_TRUE(PumpUntil(Is(wnd, WM::PAINT), 3000));
         std::string dir = Env("DASHREC_BINARY_DIR") + "/screenshots/menus";
         Shell("mkdir -p " + dir);
         std::string path = dir + "/" + name + ".png";
-        vk::Resource::Inst()->Draw(false);
         EXPECT_TRUE(host::SaveLcdPng(vk::Resource::Inst()->GetHandle(), path.c_str()));
         return path;
     }
