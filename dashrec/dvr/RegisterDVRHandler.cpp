@@ -4,6 +4,7 @@
 #include "dashrec/dvr/CLiveview.h"
 #include "dashrec/dvr/CMainDvr.h"
 #include "dashrec/dvr/Dummy.h"
+#include "dashrec/menus/CCopyMenu.h"
 #include "dashrec/menus/CCopyProcedure.h"
 #include "dashrec/menus/CFormatDialog.h"
 #include "dashrec/menus/CFormatProcedure.h"
@@ -28,6 +29,8 @@ struct WindowEntry {
 const WindowEntry WINDOWS[] = {
     { WND::DUMMY, Make<Dummy> },
     { WND::LIVEVIEW, Make<CLiveview> },
+    { WND::COPY_RECENT, Make<CRecent> },
+    { WND::COPY_FOLDER, Make<CFolder> },
     { WND::COPY_PROCEDURE, Make<CCopyProcedure> },
     { WND::SD_FORMAT_PROCEDURE, Make<CFormatProcedure> },
     { WND::SD_FORMAT_DIALOG, Make<CSDFormat> },

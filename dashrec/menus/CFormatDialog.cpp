@@ -1,17 +1,14 @@
 #include "dashrec/menus/CFormatDialog.h"
 
-#include "dashrec/core/Pref.h"
 #include "dashrec/core/SDDebug.h"
 #include "dashrec/dvr/CMainDvr.h"
+#include "dashrec/menus/MenuHelpers.h"
 
 #include <cstdio>
 
 namespace vk {
 
 namespace {
-
-// The recording-medium format with the values kept for the next start, asked for the live view.
-const int FORMAT_KEPT_VALUES_FOR_LIVEVIEW = 0xF10000 | WND::LIVEVIEW;
 
 const CFormatDialog::Kind SD_FORMAT = {
     "[CSDFormat]",
@@ -86,10 +83,7 @@ void CFormatDialog::OnInit(ipc_msg_t& msg)
     Log()->Print("%sOnInit, _caller:%d\n", _kind.tag, _caller);
     const STR::ID* lines = _caller == _kind.ownMenu ? _kind.plainFormat : _kind.beforeCopy;
     for (int i = 0; i < QUESTION_LINES; ++i) {
-        obj_common* line = GetStateComponent(_wnd, FIRST_QUESTION + i);
-        if (line == nullptr)
-            VK_ASSERT_REPORT(QUESTION_MISSING[i]);
-        static_cast<obj_text*>(line)->text_id = lines[i];
+        static_cast<obj_text*>(menus::Child(*this, FIRST_QUESTION + i, QUESTION_MISSING[i]))->text_id = lines[i];
     }
     for (obj_button* btn : _buttons.vec)
         btn->SetNormal();
@@ -140,8 +134,8 @@ void CFormatDialog::OnOk()
 void CFormatDialog::OnHome()
 {
     Log()->Print("%sBack to Liveview\n", _kind.tag);
-    if (_kind.homeChecksFormat && Singleton<Pref>::Inst()->FormatNeeded())
-        CloseTo(WND::MENU_FORMAT, FORMAT_KEPT_VALUES_FOR_LIVEVIEW);
+    if (_kind.homeChecksFormat)
+        menus::BackToLiveview(*this);
     else
         CloseTo(WND::LIVEVIEW, _wnd);
 }

@@ -32,16 +32,6 @@ protected:
         ASSERT_EQ(Shell(CardTool() + " make " + image + " 600"), 0);
         ASSERT_EQ(Shell(CardTool() + " attach " + medium + " " + image), 0);
     }
-
-    // Moves the focus to button `index` of the dialog, presses OK and waits for the page change.
-    void Choose(int index)
-    {
-        int dialog = dvr->CurrentWindow();
-        for (int i = 0; i < index; ++i)
-            Press(PARAM1::KEY_DOWN);
-        Press(PARAM1::KEY_OK);
-        EXPECT_TRUE(PumpUntil(Is(dialog, WM::CHANGE_PAGE), 3000));
-    }
 };
 
 TEST_F(BackupFormat, TheQuestionDependsOnWhoAsks)

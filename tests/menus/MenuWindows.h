@@ -135,6 +135,16 @@ protected:
         }, 3000));
     }
 
+    // Touches button `index` of the current window and waits for the page change it asks for.
+    void Choose(int index)
+    {
+        int wnd = dvr->CurrentWindow();
+        const SDL_Rect& area = vk::Resource::Inst()->GetStateComponent(wnd, index)->area;
+        int point = (area.x + area.w / 2) << 12 | (area.y + area.h / 2);
+        vk::UIQueue::Inst()->SendMessage(wnd, WM::BUTTON, PARAM1::TOUCH, point, nullptr);
+        EXPECT_TRUE(PumpUntil(Is(wnd, WM::CHANGE_PAGE), 3000));
+    }
+
     // The first CLOSE the window posted, as {target, param2}; {0, 0} without one.
     std::pair<int, int> ClosedTo(int wnd) const
     {
@@ -177,7 +187,8 @@ protected:
 
 private:
     static constexpr WND::ID LISTENERS[] = { WND::LIVEVIEW, WND::MAINMENU, WND::MESSAGE_BOX, WND::MEMORY,
-        WND::MENU_FORMAT, WND::BACKUP_FILE, WND::COPY_RECENT, WND::COPY_FOLDER, WND::COPY_PROCEDURE };
+        WND::MENU_FORMAT, WND::BACKUP_FILE, WND::COPY_RECENT, WND::COPY_FOLDER, WND::COPY_PROCEDURE,
+        WND::SD_FORMAT_DIALOG };
 
     // The build's resources in a working folder of the sandbox, with a blank
     // screen for each stand-in that has none of its own yet.
