@@ -3,6 +3,7 @@
 #include "dashrec/core/FatAttributes.h"
 #include "dashrec/core/SDDebug.h"
 #include "dashrec/core/Storage.h"
+#include "dashrec/dvr/FileLists.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,7 +12,6 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vk {
@@ -50,12 +50,6 @@ MobileList::FILE_TYPE TypeOf(const std::string& name)
 bool IsFront(MobileList::FILE_TYPE type)
 {
     return type == MobileList::FRONT || type == MobileList::FRONT_NOT_USED;
-}
-
-unsigned FileSize(const char* path)
-{
-    struct stat st {};
-    return stat(path, &st) == 0 ? static_cast<unsigned>(st.st_size) : 0;
 }
 
 // Hidden, so that the card's free files stay out of sight.
@@ -117,7 +111,7 @@ void MobileList::ReadFolder(const std::string& folder, FOLDER_TYPE type)
             continue;
         unsigned& size = IsFront(fileType) ? frontSize : rearSize;
         if (size == 0)
-            size = FileSize(fullpath);
+            size = static_cast<unsigned>(GetFileSize(fullpath));
         _folders[type][fileType].emplace_back(name, size);
     }
     closedir(dir);

@@ -19,6 +19,10 @@
 #include "dashrec/menus/FormatDialogs.h"
 #include "dashrec/menus/RecordingScreens.h"
 #include "dashrec/menus/SystemScreens.h"
+#include "dashrec/menus/CCopyMenu.h"
+#include "dashrec/menus/CCopyProcedure.h"
+#include "dashrec/menus/CFormatDialog.h"
+#include "dashrec/menus/CFormatProcedure.h"
 
 #include <memory>
 
@@ -74,6 +78,13 @@ const WindowEntry WINDOWS[] = {
     { WND::CHANGE_STORAGE, Make<CChangeStorage> },
     { WND::SD_WRITE_ERROR, Make<SDWriteError> },
     { WND::SD_EXCHANGE, Make<SDExchange> },
+    { WND::COPY_RECENT, Make<CRecent> },
+    { WND::COPY_FOLDER, Make<CFolder> },
+    { WND::COPY_PROCEDURE, Make<CCopyProcedure> },
+    { WND::SD_FORMAT_PROCEDURE, Make<CFormatProcedure> },
+    { WND::SD_FORMAT_DIALOG, Make<CSDFormat> },
+    { WND::USB_FORMAT_PROCEDURE, Make<CUSBFormatProcedure> },
+    { WND::USB_FORMAT_DIALOG, Make<CUSBFormat> },
 };
 
 } // namespace

@@ -117,10 +117,27 @@ def check_icon():
     return c
 
 
-def return_icon():
+def return_icon(fill=BUTTON):
     c = Canvas(60, 60)
-    c.shape(rounded_rect(0, 0, 60, 60, 10), BUTTON)
+    c.shape(rounded_rect(0, 0, 60, 60, 10), fill)
     c.shape(union(segment(14, 30, 46, 30, 3), segment(14, 30, 26, 18, 3), segment(14, 30, 26, 42, 3)), WHITE)
+    return c
+
+
+def menu_home_icon(fill):
+    c = Canvas(60, 60)
+    c.shape(rounded_rect(0, 0, 60, 60, 10), fill)
+    c.shape(union(segment(14, 30, 30, 15, 3), segment(30, 15, 46, 30, 3), segment(19, 30, 19, 45, 3),
+                  segment(41, 30, 41, 45, 3), segment(19, 45, 41, 45, 3)), WHITE)
+    return c
+
+
+def spinner(lit):
+    """Eight dots in a ring, the lit one bright: one frame of the copy spinner."""
+    c = Canvas(48, 48)
+    for i in range(8):
+        a = math.pi * 2 * i / 8 - math.pi / 2
+        c.shape(circle(24 + 17 * math.cos(a), 24 + 17 * math.sin(a), 4.5), WHITE if i == lit else DIM)
     return c
 
 
@@ -414,6 +431,11 @@ IMAGES = {
     "4870_btn_f.png": lambda: button(ACCENT, FOCUS_EDGE),
     "4870_icon_check.png": check_icon,
     "4870_menu_return.png": return_icon,
+    "4870_menu_return_f.png": lambda: return_icon(ACCENT),
+    "4870_menu_home.png": lambda: menu_home_icon(BUTTON),
+    "4870_menu_home_f.png": lambda: menu_home_icon(ACCENT),
+    "4870_btn_half_n.png": lambda: button(BUTTON, BUTTON_EDGE, 190),
+    "4870_btn_half_f.png": lambda: button(ACCENT, FOCUS_EDGE, 190),
     "live_btn_home.png": lambda: live_button(home_icon),
     "live_btn_mic_off.png": lambda: live_button(mic_icon(DIM)),
     "live_btn_mic_on.png": lambda: live_button(mic_icon(WHITE), ACCENT, FOCUS_EDGE),
@@ -499,10 +521,9 @@ IMAGES = {
        for i, name in enumerate(EV_NAMES)},
     "driving_nightvision_off.png": lambda: value_tile(moon_icon(DIM), 0, 0),
     "driving_nightvision_on.png": lambda: value_tile(moon_icon((0xFF, 0xE0, 0x70)), 0, 0),
-    "4870_btn_half_n.png": lambda: button(BUTTON, BUTTON_EDGE, 190),
-    "4870_btn_half_f.png": lambda: button(ACCENT, FOCUS_EDGE, 190),
     "dialog_panel.png": lambda: panel(400, 120),
     "format_progress.png": progress,
+    **{"copy_spinner_%d.png" % i: (lambda i=i: spinner(i)) for i in range(8)},
 }
 
 
