@@ -17,4 +17,7 @@ int Set(const timeval& tv);
 namespace vk {
 // The wall clock as local calendar time, with the full year and the month counted from 1.
 std::tm LocalCalendarNow();
+// Sets the wall clock to the RTC's `seconds` when that is later; the clock is
+// never moved back. Logged under `tag` with the offset used. True when set.
+bool SetClockForwardFromRtc(const char* tag, int gmtOffset, long seconds);
 } // namespace vk

@@ -42,6 +42,10 @@ public:
     void DisableSendMeesageToApp() { _gpsData.sendMessageToApp = false; }
     int GetSignalAvg() const { return _signalAvg; }
     int GetMinNSat() const { return _minNSat; }
+    // The service modes test the mean of their own number of strongest satellites.
+    void SetMinNSat(int count) { _minNSat = count; }
+    // How many satellites the last mean took, at most GetMinNSat().
+    int GetNSat() const { return _nSat; }
     // The satellite report's result: the mean SNR over the `nSat` strongest.
     void SetSignalAvg(int signalAvg, int nSat);
     // Waits without holding the GPS lock, which the caller holds once (a parser).
@@ -63,8 +67,8 @@ private:
     void DumpMessage(const char*, int) {}
 
     std::atomic<int> _signalAvg { 0 };
-    int _nSat = 0;
-    const int _minNSat = 4;
+    std::atomic<int> _nSat { 0 };
+    std::atomic<int> _minNSat { 4 };
     int _gps_rx_count = 0;
     // The no-data report is made once per silence, not every round.
     bool _noDataReported = false;

@@ -237,8 +237,11 @@ bool GSensor::CheckShock(int x, int y, int z)
 void GSensor::Run()
 {
     int fd = Open();
-    if (fd < 0)
+    if (fd < 0) {
+        // The production tests show this flag: a sensor that cannot be reached is no sensor.
+        _checkDeviceId = false;
         return;
+    }
     for (int ms : WAKE_PAUSE_MS)
         SleepMs(ms);
     _checkDeviceId = ReadInitData(fd) == 0;

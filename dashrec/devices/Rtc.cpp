@@ -48,6 +48,29 @@ bool IsSettable(const Rtc::RtcTime& t)
 
 } // namespace
 
+bool Rtc::IsNonsense(const RtcTime& t)
+{
+    return t.year == 0 || t.year > 50 || t.mon == 0 || t.date == 0 || t.hour > 23 || t.min > 59 || t.sec > 59;
+}
+
+Rtc::RtcTime Rtc::ResetTime(int dayofweek)
+{
+    return RtcTime { 0, 0, 0, 1, 1, 21, dayofweek };
+}
+
+time_t Rtc::ToLocalSeconds(const RtcTime& t)
+{
+    std::tm tm {};
+    tm.tm_year = t.year + 100;
+    tm.tm_mon = t.mon - 1;
+    tm.tm_mday = t.date;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.min;
+    tm.tm_sec = t.sec;
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
+}
+
 int Rtc::BCD2INT(int v)
 {
     return (v >> 4) * 10 + (v & 0x0F);

@@ -5,6 +5,7 @@
 
 #include "dashrec/core/Singleton.h"
 
+#include <ctime>
 #include <string>
 
 namespace vk {
@@ -28,6 +29,12 @@ public:
     // The time, or the last one known and false when the chip cannot be read.
     bool GetTime(RtcTime& t);
     bool SetTime(RtcTime t);
+    // A time the chip can hold but that is no date (its first power-up).
+    static bool IsNonsense(const RtcTime& t);
+    // What a chip with a nonsense time is set to: 2021-01-01 00:00:00.
+    static RtcTime ResetTime(int dayofweek);
+    // The time read as local calendar time, in seconds since the epoch.
+    static time_t ToLocalSeconds(const RtcTime& t);
     static int BCD2INT(int v);
     static int INT2BCD(int v);
 

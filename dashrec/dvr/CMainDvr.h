@@ -181,7 +181,6 @@ private:
     uint64_t SinceBatteryTime() const;
     void UsbEventThread();
     void BindUsbGadget(const char* command);
-    bool SetTimeFromRtc(int gmtOffset, long seconds);
 
     bool NO_SDCARD_IN_PARKING_MODE_send_flag = false;
     int _menuDepth = 0;

@@ -48,11 +48,6 @@ void RunBacklight(const char* value)
     std::system(cmd);
 }
 
-bool IsNonsense(const Rtc::RtcTime& t)
-{
-    return t.year == 0 || t.year > 50 || t.mon == 0 || t.date == 0 || t.hour > 23 || t.min > 59 || t.sec > 59;
-}
-
 // The gadget's UDC binding as written to the state file; true when it is unbound.
 bool UdcUnbound()
 {
@@ -148,39 +143,17 @@ void CMainDvr::SetSystemTimeFromRtc()
         Log()->Print("[CMainDvr]RTC read failure\n");
         return;
     }
-    bool reset = IsNonsense(t);
+    bool reset = Rtc::IsNonsense(t);
     if (reset) {
         Log()->Print("[CMainDvr]RTC works but not correct time\n");
-        t = Rtc::RtcTime { 0, 0, 0, 1, 1, 21, t.dayofweek };
+        t = Rtc::ResetTime(t.dayofweek);
         rtc->SetTime(t);
     } else {
         Log()->Print("[CMainDvr]RTC GetTime() successful\n");
     }
-    std::tm tm {};
-    tm.tm_year = t.year + 100;
-    tm.tm_mon = t.mon - 1;
-    tm.tm_mday = t.date;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.min;
-    tm.tm_sec = t.sec;
-    tm.tm_isdst = -1;
     int gmtOffset = reset ? 0 : Singleton<Pref>::Inst()->GetTimezone() * 3600;
     Log()->Print("[CMainDvr]gmtOffset:%d\n", gmtOffset);
-    SetTimeFromRtc(gmtOffset, std::mktime(&tm) + gmtOffset);
-}
-
-bool CMainDvr::SetTimeFromRtc(int gmtOffset, long seconds)
-{
-    timeval now = SystemClock::Now();
-    if (now.tv_sec >= seconds) {
-        // The system time is never moved back.
-        Log()->Print("[CMainDvr]Rtc(%ld) time is slower than sys time(%ld)\n", seconds, static_cast<long>(now.tv_sec));
-        return false;
-    }
-    timeval tv { seconds, 0 };
-    SystemClock::Set(tv);
-    Log()->Print("[CMainDvr]RTC Set time, gmtOffset:%d\n", gmtOffset);
-    return true;
+    SetClockForwardFromRtc("CMainDvr", gmtOffset, Rtc::ToLocalSeconds(t) + gmtOffset);
 }
 
 void CMainDvr::RunApMode()

@@ -1,9 +1,10 @@
 #pragma once
-// The service and production run modes that marker files select. Their screens
-// and tests are not built yet: each says so in the log and ends at once, so the
-// device powers down as after a finished test.
+// The service and production run modes that marker files select. Those not
+// built yet say so in the log and end at once, so the device powers down as
+// after a finished test.
 
 #include "dashrec/core/Singleton.h"
+#include "dashrec/modes/CMainFactory.h"
 
 namespace vk {
 
@@ -17,11 +18,6 @@ public:
 
 private:
     const char* _name;
-};
-
-class CMainFactory : public Singleton<CMainFactory>, public CUnbuiltMode {
-public:
-    CMainFactory() : CUnbuiltMode("factory") {}
 };
 
 class CMainVoltage : public Singleton<CMainVoltage>, public CUnbuiltMode {

@@ -20,6 +20,9 @@ tone S_power_on synth 0.6 sine 600-1600 fade 0 0.6 0.1 vol 0.6
 tone S_power_off synth 0.6 sine 1600-600 fade 0 0.6 0.1 vol 0.6
 tone S_system_error synth 0.12 square 880 pad 0 0.06 repeat 2 vol 0.4
 tone fcws_warning synth 0.1 square 2000 pad 0 0.05 repeat 4 vol 0.5
+# The factory test's speaker-to-microphone tone and the calibration's done signal.
+tone tone440hz synth 3 sine 440 vol 0.8
+tone S_calib_done synth 0.15 sine 1000 pad 0 0.05 repeat 1 vol 0.6
 
 # name|English|Japanese|Korean
 prompts=(

@@ -279,6 +279,20 @@ def warning(colour, arrow):
     return c
 
 
+def language_picture(field, mark):
+    """The language a unit was built for, as a small flag-like sign, 120 x 56."""
+    c = Canvas(120, 56)
+    c.shape(rounded_rect(0, 0, 120, 56, 8), BUTTON_EDGE)
+    c.shape(rounded_rect(2, 2, 118, 54, 6), field)
+    mark(c)
+    return c
+
+
+def korean_mark(c):
+    c.shape(lambda x, y: math.hypot(x - 60, y - 28) - 16 if y < 28 else 1, RED)
+    c.shape(lambda x, y: math.hypot(x - 60, y - 28) - 16 if y >= 28 else 1, ACCENT)
+
+
 IMAGES = {
     "4870_bg_menu.png": background,
     "4870_btn_n.png": lambda: button(BUTTON, BUTTON_EDGE),
@@ -331,6 +345,16 @@ IMAGES = {
     "live_warn_fcws.png": lambda: warning(RED, 0),
     "live_warn_ldws_left.png": lambda: warning(AMBER, -1),
     "live_warn_ldws_right.png": lambda: warning(AMBER, 1),
+    "4830_item_n.png": lambda: panel(160, 64, (0x5A, 0x1E, 0x1E), RED, 10),
+    "4830_item_f.png": lambda: panel(160, 64, (0x1E, 0x5A, 0x2E), GREEN, 10),
+    "4830_key_n.png": lambda: panel(120, 56, BUTTON, BUTTON_EDGE, 10),
+    "4830_key_f.png": lambda: panel(120, 56, ACCENT, FOCUS_EDGE, 10),
+    "4830_japanese.png": lambda: language_picture(WHITE, lambda c: c.shape(circle(60, 28, 16), RED)),
+    "4830_english.png": lambda: language_picture(HEADER, lambda c: c.shape(
+        union(segment(8, 28, 112, 28, 5), segment(60, 6, 60, 50, 5)), RED)),
+    "4830_korean.png": lambda: language_picture(WHITE, korean_mark),
+    "4830_error.png": lambda: language_picture(DIM, lambda c: c.shape(
+        union(segment(40, 10, 80, 46, 4), segment(80, 10, 40, 46, 4)), RED)),
 }
 
 

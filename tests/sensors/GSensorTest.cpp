@@ -178,7 +178,7 @@ TEST_F(GSensorTest, MissingBusEndsTheThread)
     sensor()->Finalize();
     EXPECT_NE(testing::internal::GetCapturedStdout().find("[GSensor - MC3416] /dev/i2c-2 can't be opened"),
         std::string::npos);
-    EXPECT_TRUE(sensor()->CheckDeviceId());
+    EXPECT_FALSE(sensor()->CheckDeviceId()) << "the production tests fail the sensor";
 }
 
 } // namespace

@@ -1,0 +1,243 @@
+#include "dashrec/modes/CMainFactory.h"
+
+#include "bmworks/bmworks.h"
+#include "dashrec/core/CMain.h"
+#include "dashrec/core/MessageQueue.h"
+#include "dashrec/core/Pref.h"
+#include "dashrec/core/Sound.h"
+#include "dashrec/devices/Eeprom.h"
+#include "dashrec/devices/GPS.h"
+#include "dashrec/devices/GSensor.h"
+#include "dashrec/devices/KeyboardOp.h"
+#include "dashrec/devices/Micom.h"
+#include "dashrec/devices/PollingGpio.h"
+#include "dashrec/devices/Rtc.h"
+#include "dashrec/ui/Resource.h"
+#include "dashrec/ui/UITimer.h"
+
+#include <chrono>
+#include <thread>
+
+namespace vk {
+
+namespace {
+
+const ProductionTest::PageIds FACTORY_PAGE = {
+    CMainFactory::GPS_ITEM,
+    CMainFactory::GPS_TIME,
+    CMainFactory::RTC_ITEM,
+    CMainFactory::CLOCK,
+    CMainFactory::GSENSOR_ITEM,
+    CMainFactory::WIFI_ITEM,
+    CMainFactory::MCU_ITEM,
+    CMainFactory::MCU_VERSION,
+    CMainFactory::ACC_ITEM,
+    CMainFactory::TEMPERATURE,
+    CMainFactory::VOLTAGE,
+    CMainFactory::TOTAL_TIME,
+    CMainFactory::SW_VERSION,
+    CMainFactory::EEPROM_ITEM,
+    CMainFactory::STORAGE_ITEM,
+    CMainFactory::REFERENCES,
+    CMainFactory::MIC_ITEM,
+    CMainFactory::LANGUAGE,
+};
+
+const int UI_TIMER_TICK_MS = 10;
+const int FACTORY_WIDTH = 720;
+const int FACTORY_HEIGHT = 480;
+// Updates of 500 ms: the front view from the fifth, the rear from the tenth.
+const int FRONT_VIEW_COUNT = 5;
+const int REAR_VIEW_COUNT = 9;
+
+void SleepMs(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+} // namespace
+
+CMainFactory::CMainFactory()
+    : ProductionTest(WND::CMAIN_FACTORY, "CMainFactory", FACTORY_PAGE, CMain::FACTORY_FILE, Settings())
+{
+}
+
+void CMainFactory::Initialize(bool)
+{
+    Singleton<Rtc>::Inst()->Init();
+    Singleton<GPS>::Inst()->Init(true);
+    Singleton<Eeprom>::Inst()->Init();
+    Singleton<GSensor>::Inst()->Init();
+    Singleton<UITimer>::Inst()->Init(UI_TIMER_TICK_MS);
+    UIQueue::Inst()->Init();
+    Singleton<Resource>::Inst()->Init(FACTORY_WIDTH, FACTORY_HEIGHT, false);
+    Singleton<PollingGpio>::Inst()->Init(0);
+    Singleton<KeyboardOp>::Inst()->Init();
+    TestEeprom();
+    MakeLeds(true);
+    _mean = 0;
+}
+
+void CMainFactory::Start()
+{
+    MountCard();
+    Singleton<GPS>::Inst()->Start();
+    Singleton<Micom>::Inst()->Start();
+    Singleton<GSensor>::Inst()->Start();
+    Singleton<UITimer>::Inst()->Start();
+    Singleton<KeyboardOp>::Inst()->Start();
+    Singleton<PollingGpio>::Inst()->Start();
+    _running = true;
+    LoadSettings();
+    InitBmworks(FACTORY_VIEW);
+    ToneRecord();
+    Singleton<GPS>::Inst()->SetMinNSat(_settings.satellite);
+    SetTimer(TIMER::TONE_TEST, TONE_TEST_DELAY_MS);
+    EnterPage();
+    RunLoop();
+}
+
+void CMainFactory::Finalize()
+{
+    _running = false;
+    _readbuffer.reset();
+    JoinToneWorkers();
+    Singleton<GPS>::Inst()->Finalize();
+    Singleton<Pref>::Inst()->Finalize();
+    Singleton<Micom>::Inst()->Finalize();
+    Singleton<GSensor>::Inst()->Finalize();
+    Singleton<UITimer>::Inst()->Finalize();
+    UIQueue::Inst()->Finalize();
+    Singleton<Resource>::Inst()->Finalize();
+    Singleton<PollingGpio>::Inst()->Finalize();
+    Singleton<KeyboardOp>::Inst()->Finalize();
+    SleepMs(1000);
+}
+
+void CMainFactory::OnInit(ipc_msg_t&)
+{
+    for (int id : { KEY_MENU, KEY_UP, KEY_DOWN }) {
+        obj_common* btn = GetComponent(id);
+        VK_ASSERT(btn != nullptr);
+        btn->SetHide();
+    }
+    _cam_count = 0;
+    InitPage();
+}
+
+void CMainFactory::OnTimer(ipc_msg_t& msg)
+{
+    switch (msg.param1) {
+    case TIMER::CFACTORY_MAIN_UPDATE:
+        SetTimer(TIMER::CFACTORY_MAIN_UPDATE, MAIN_UPDATE_TIME);
+        Update();
+        SendMessage(WM::PAINT);
+        break;
+    case TIMER::TONE_TEST:
+        ToneTest();
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainFactory::Update()
+{
+    UpdateTimes();
+    AlternateLeds();
+    AlternateCameras();
+}
+
+void CMainFactory::AlternateLeds()
+{
+    bool securityOn = _pLedSecurity->IsOn();
+    if (securityOn) {
+        _pLedSecurity->SetOff();
+        _pLedRed->SetOff();
+        _pLedBlue->SetOn();
+    } else {
+        _pLedSecurity->SetOn();
+        _pLedRed->SetOn();
+        _pLedBlue->SetOff();
+    }
+}
+
+void CMainFactory::AlternateCameras()
+{
+    ++_cam_count;
+    if (_cam_count != FRONT_VIEW_COUNT && _cam_count <= REAR_VIEW_COUNT)
+        return;
+    bool rear = _cam_count > REAR_VIEW_COUNT;
+    obj_common* down = GetComponent(KEY_DOWN);
+    VK_ASSERT(down != nullptr);
+    SetPass(down, rear);
+    ShowView(rear);
+    ShowCamera(rear ? VocRear : VocFront);
+    if (rear)
+        _cam_count = 0;
+}
+
+void CMainFactory::ShowCamera(VideoOutConfig config)
+{
+    BmVideo::SetVisible(false);
+    BmWorks::Inst()->SetVideoOutConfig(config);
+    SleepMs(VIEW_SWITCH_PAUSE_MS);
+    BmVideo::SetVisible(true);
+}
+
+bool CMainFactory::PressKey(int id)
+{
+    obj_common* btn = GetComponent(id);
+    VK_ASSERT(btn != nullptr);
+    // Hidden until first pressed: the operator sees which keys answered.
+    btn->SetShow();
+    return Toggle(btn);
+}
+
+void CMainFactory::ShowView(bool rear)
+{
+    obj_common* view = GetComponent(VIEW);
+    VK_ASSERT(view != nullptr);
+    SetPass(view, rear);
+}
+
+void CMainFactory::OnButton(ipc_msg_t& msg)
+{
+    Singleton<Sound>::Inst()->Play(Sound::button);
+    switch (msg.param1) {
+    case PARAM1::KEY_UP:
+        _status.keyUp = true;
+        PressKey(KEY_UP);
+        break;
+    case PARAM1::KEY_DOWN: {
+        _status.keyDown = true;
+        bool rear = PressKey(KEY_DOWN);
+        ShowView(rear);
+        ShowCamera(rear ? VocRear : VocFront);
+        break;
+    }
+    case PARAM1::KEY_OK:
+    case PARAM1::KEY_POWER:
+        _status.keyOk = true;
+        if (PressKey(KEY_OK)) {
+            _pLedRed->SetOn();
+            _pLedBlue->SetOn();
+        } else {
+            _pLedRed->SetOff();
+            _pLedBlue->SetOff();
+        }
+        _rearView = !_rearView;
+        BmWorks::Inst()->SetVideoOutConfig(_rearView ? VocRear : VocFront);
+        ShowView(_rearView);
+        break;
+    case PARAM1::KEY_MENU:
+        _status.keyMenu = true;
+        PressKey(KEY_MENU);
+        break;
+    default:
+        break;
+    }
+    SendMessage(WM::PAINT);
+}
+
+} // namespace vk

@@ -1,0 +1,74 @@
+#pragma once
+// The factory test, chosen by "_factory.velmora" on the card: one 720 x 480
+// page on the production line's composite monitor with a pass/fail item for
+// each part of the device, the four keys to press, and both cameras' live
+// view in turn.
+
+#include "bmworks/BmTypes.h"
+#include "dashrec/modes/ProductionTest.h"
+
+namespace vk {
+
+class CMainFactory : public Singleton<CMainFactory>, public ProductionTest {
+public:
+    static constexpr int REAR_VIEW_5_SEC = 5000;
+    static constexpr int FRONT_VIEW_5_SEC = 5000;
+    static constexpr int VIEW_SWITCH_PAUSE_MS = 500;
+
+    // Component ids of page CMAIN_FACTORY.
+    enum Component {
+        GPS_ITEM = 0,
+        RTC_ITEM = 1,
+        GSENSOR_ITEM = 2,
+        WIFI_ITEM = 3,
+        MCU_ITEM = 4,
+        ACC_ITEM = 5,
+        TEMPERATURE = 6,
+        VOLTAGE = 7,
+        GPS_TIME = 8,
+        CLOCK = 9,
+        VIEW = 10,
+        TOTAL_TIME = 11,
+        MCU_VERSION = 12,
+        SW_VERSION = 13,
+        KEY_MENU = 14,
+        KEY_DOWN = 15,
+        KEY_UP = 16,
+        KEY_OK = 17,
+        EEPROM_ITEM = 18,
+        STORAGE_ITEM = 19,
+        REFERENCES = 20,
+        MIC_ITEM = 21,
+        LANGUAGE = 22,
+    };
+
+    CMainFactory();
+
+    void Initialize(bool) override;
+    void Start() override;
+    void Finalize() override;
+
+    int GetCameraCount() const { return _cam_count; }
+    bool IsRearViewShown() const { return _rearView; }
+
+protected:
+    void OnInit(ipc_msg_t& msg) override;
+    void OnTimer(ipc_msg_t& msg) override;
+    void OnButton(ipc_msg_t& msg) override;
+
+private:
+    void Update();
+    void AlternateLeds();
+    void AlternateCameras();
+    // Shows and toggles a key's item; true when it is now focused.
+    bool PressKey(int id);
+    // The view item: focused while the rear camera is shown.
+    void ShowView(bool rear);
+    // Hides the video while the output changes, as the display would flicker.
+    static void ShowCamera(VideoOutConfig config);
+
+    int _cam_count = 0;
+    bool _rearView = false; // the view the OK key last chose
+};
+
+} // namespace vk

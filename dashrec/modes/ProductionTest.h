@@ -1,0 +1,153 @@
+#pragma once
+// The checks of a production test page, shared by the factory test and the
+// final inspection: limits from the mode's parameter file, one pass/fail item
+// per part of the device (RTC, GPS fix and satellites, MCU version, software
+// version, supply voltage, temperature, ACC, G-sensor, EEPROM, eMMC size,
+// voltage references, microphone, keys), refreshed every 500 ms. A mode gives
+// the component ids of its own page.
+
+#include "dashrec/modes/ServiceMode.h"
+
+#include <INIReader.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace vk {
+
+class ProductionTest : public ServiceMode {
+public:
+    static constexpr int MAIN_UPDATE_TIME = 500;
+    static constexpr int EEPROM_TEST_SIZE = 2048;
+    static constexpr int TONE_TEST_DELAY_MS = 4000;
+    static constexpr unsigned TEXT_OK = 0xFFFFFFFF;
+    static constexpr unsigned TEXT_FAILED = 0xFFFF0000;
+
+    struct STATUS {
+        bool rtc = false;
+        bool wifi = false;
+        bool micom = false; // the MCU's version is the expected one
+        bool gpslock = false; // a fix in time
+        bool keyMenu = false;
+        bool keyDown = false;
+        bool keyUp = false;
+        bool keyOk = false;
+        bool eeprom = false; // read and written back
+        bool satlock = false; // enough strong satellites in time
+        bool usb = false;
+        void Print() const {}
+    };
+
+    // The limits, from section "settings" of the parameter file.
+    struct Settings {
+        int micom = 0;
+        std::string version = "0.0.000-1";
+        float gpslockTime = 60.0f;
+        float minVoltage = 7.5f;
+        float maxVoltage = 15.0f;
+        int minTemperature = 0;
+        int maxTemperature = 40;
+        uint16_t minAd = 600;
+        uint16_t maxAd = 700;
+        uint16_t minAd24 = 1250;
+        uint16_t maxAd24 = 1450;
+        int satellite = 4;
+        int snr = 30;
+        int mic = 1000;
+
+        // Each key read over the value already held.
+        void Load(const INIReader& reader);
+    };
+
+    // Where a page shows each item; -1 for an item the page lacks.
+    struct PageIds {
+        int gps;
+        int gpsTime;
+        int rtc;
+        int clock;
+        int gsensor;
+        int wifi;
+        int mcu;
+        int mcuVersion;
+        int acc;
+        int temperature;
+        int voltage;
+        int totalTime;
+        int swVersion;
+        int eeprom;
+        int storage;
+        int references;
+        int mic;
+        int language;
+    };
+
+    const STATUS& GetStatus() const { return _status; }
+    const Settings& GetSettings() const { return _settings; }
+    bool IsLoaded() const { return _loaded; }
+    int GetTone() const { return _tone; }
+    float GetFixTimer() const { return _start; }
+    float GetTotalTime() const { return _total; }
+
+protected:
+    ProductionTest(WND::ID window, const char* tag, const PageIds& ids, const std::string& marker, const Settings& defaults);
+    ~ProductionTest() override;
+
+    // Reads the limits; a file that opens counts as loaded.
+    void LoadSettings();
+    // Reads the EEPROM and writes the same bytes back.
+    void TestEeprom();
+    // The texts bound, the RTC checked, the version read, the first update
+    // shown and the 500 ms update started.
+    void InitPage();
+    // The fix timer, the total time and every item.
+    void UpdateTimes();
+    void UpdateStrings();
+    void OnGps(ipc_msg_t& msg) override;
+    // Plays the tone and records the microphone once per run.
+    void ToneRecord();
+    // The mean amplitude of one second of the recording, 1 s after its start.
+    void ToneTest();
+    // Waits for the tone test's shell commands.
+    void JoinToneWorkers();
+
+    static void SetPass(obj_common* item, bool pass);
+    // Focused becomes normal and the other way round; true when now focused.
+    static bool Toggle(obj_common* item);
+
+    bool _loaded = false;
+    float _start = 0; // seconds without a fix
+    float _total = 0;
+    STATUS _status;
+    Settings _settings;
+    std::unique_ptr<unsigned char[]> _readbuffer;
+    char _gpstime[32] = {};
+    char _systime[32] = {};
+    char _volt[32] = {};
+    char _temp[32] = {};
+    char _micom[32] = {};
+    char _totaltime[32] = {};
+    char _mic[32] = {};
+    char _advalue[64] = {};
+    int _tone = 0;
+    const std::string _wlan0 = "/proc/net/rtl8821cs/wlan0";
+    int _mean = 0;
+
+private:
+    void BindText(int id, const char* text);
+    void UpdateClock();
+    void UpdateSupply();
+    void UpdateMcu();
+    void UpdateGps();
+    void ShowReferences();
+    void ShowStorage();
+
+    const PageIds _ids;
+    const std::string _marker;
+    bool _toneStarted = false;
+    std::thread _tonePlayer;
+    std::thread _toneRecorder;
+};
+
+} // namespace vk
