@@ -78,9 +78,10 @@ T* AsKind(obj_common* obj, char kind)
 
 } // namespace
 
-const ServiceMode::LiveView ServiceMode::FACTORY_VIEW = { true, false, true, true, true };
-const ServiceMode::LiveView ServiceMode::FINISH_VIEW = { false, true, true, true, true };
-const ServiceMode::LiveView ServiceMode::VOLTAGE_VIEW = { false, false, false, false, false };
+const ServiceMode::LiveView ServiceMode::FACTORY_VIEW = { true, false, true, true, true, true, false };
+const ServiceMode::LiveView ServiceMode::FINISH_VIEW = { false, true, true, true, true, true, false };
+const ServiceMode::LiveView ServiceMode::VOLTAGE_VIEW = { false, false, false, false, false, true, false };
+const ServiceMode::LiveView ServiceMode::WIFI_VIEW = { false, false, false, false, false, false, true };
 
 ServiceMode::ServiceMode(WND::ID window, const char* tag)
     : _window(window)
@@ -231,11 +232,13 @@ void ServiceMode::DisableWatchdogAfterStart()
 
 void ServiceMode::InitBmworks(const LiveView& view)
 {
-    for (const char* cmd : REAR_CAMERA_POWER_ON)
-        std::system(cmd);
+    if (view.rearPowered) {
+        for (const char* cmd : REAR_CAMERA_POWER_ON)
+            std::system(cmd);
+    }
     BmWorks* engine = BmWorks::Inst();
     engine->Init(IgnoreStorage);
-    engine->SetFps(F30);
+    engine->SetFps(view.userFps ? DynamicFps(Singleton<Pref>::Inst()->GetFps()) : F30);
     engine->SetFpsRear(F30);
     engine->SetHdr(true);
     if (view.eventTime)

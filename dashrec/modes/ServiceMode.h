@@ -35,10 +35,13 @@ public:
         bool quiet; // no audio capture
         bool unmirroredRear;
         bool bothOutputs; // both cameras to the display, else the front alone
+        bool rearPowered; // the rear camera's power switched on first
+        bool userFps; // the front camera at the user's recording rate, else 30 fps
     };
     static const LiveView FACTORY_VIEW;
     static const LiveView FINISH_VIEW;
     static const LiveView VOLTAGE_VIEW;
+    static const LiveView WIFI_VIEW;
 
     WND::ID GetWindowId() const { return _window; }
     bool IsRunning() const { return _running; }

@@ -4,8 +4,10 @@
 // after a finished test.
 
 #include "dashrec/core/Singleton.h"
+#include "dashrec/modes/CMainDeveloper.h"
 #include "dashrec/modes/CMainFactory.h"
 #include "dashrec/modes/CMainVoltage.h"
+#include "dashrec/modes/CMainWiFi.h"
 
 namespace vk {
 
@@ -25,16 +27,6 @@ class CMainFinish : public Singleton<CMainFinish>, public CUnbuiltMode {
 public:
     CMainFinish() : CUnbuiltMode("finish") {}
     bool _finish2_mode = false;
-};
-
-class CMainWiFi : public Singleton<CMainWiFi>, public CUnbuiltMode {
-public:
-    CMainWiFi() : CUnbuiltMode("wireless") {}
-};
-
-class CMainDeveloper : public Singleton<CMainDeveloper>, public CUnbuiltMode {
-public:
-    CMainDeveloper() : CUnbuiltMode("developer") {}
 };
 
 class CMainSDRecord : public Singleton<CMainSDRecord>, public CUnbuiltMode {

@@ -77,6 +77,7 @@ mount -t tmpfs -o mode=1777 shm /dev/shm
 keep_visible=("$here/../.." "$PWD" "${DASHREC_BINARY_DIR:-}" "$(dirname "$(command -v -- "$1" || echo "$1")")")
 bind_fresh_keeping() {
     local dir=$1 path top
+    [[ -d "/$dir" ]] || mkdir "/$dir"
     mkdir "$stage/$dir"
     mount --bind "/$dir" "$stage/$dir"
     bind_fresh "$dir"

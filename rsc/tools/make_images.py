@@ -103,10 +103,10 @@ def background():
     return c
 
 
-def button(fill, edge, w=400):
-    c = Canvas(w, 60)
-    c.shape(rounded_rect(0, 0, w, 60, 12), edge)
-    c.shape(rounded_rect(2, 2, w - 2, 58, 10), fill)
+def button(fill, edge, w=400, h=60):
+    c = Canvas(w, h)
+    c.shape(rounded_rect(0, 0, w, h, 12), edge)
+    c.shape(rounded_rect(2, 2, w - 2, h - 2, 10), fill)
     return c
 
 
@@ -139,6 +139,32 @@ def spinner(lit):
         a = math.pi * 2 * i / 8 - math.pi / 2
         c.shape(circle(24 + 17 * math.cos(a), 24 + 17 * math.sin(a), 4.5), WHITE if i == lit else DIM)
     return c
+
+
+def signal_bar_background():
+    """The full extent of one satellite's signal bar on the developer screen."""
+    c = Canvas(30, 70)
+    c.shape(rounded_rect(0, 0, 30, 70, 3), (0x0C, 0x12, 0x1E))
+    return c
+
+
+def signal_bar_frame():
+    c = Canvas(30, 70)
+    c.shape(lambda x, y: abs(rounded_rect(0.5, 0.5, 29.5, 69.5, 3)(x, y)) - 0.8, BUTTON_EDGE)
+    return c
+
+
+def round_sign(colour, strokes):
+    c = Canvas(80, 80)
+    c.shape(circle(40, 40, 38), colour)
+    c.shape(union(*[segment(*s, 5) for s in strokes]), WHITE)
+    return c
+
+
+ERROR_CROSS = [(26, 26, 54, 54), (54, 26, 26, 54)]
+# Two registrations of one address: two linked rings.
+OVERLAP_SIGN = [(22, 32, 44, 32), (22, 32, 22, 48), (22, 48, 44, 48), (44, 32, 44, 48),
+                (36, 40, 58, 40), (36, 40, 36, 56), (36, 56, 58, 56), (58, 40, 58, 56)]
 
 
 RED = (0xD8, 0x3A, 0x3A)
@@ -436,6 +462,12 @@ IMAGES = {
     "4870_menu_home_f.png": lambda: menu_home_icon(ACCENT),
     "4870_btn_half_n.png": lambda: button(BUTTON, BUTTON_EDGE, 190),
     "4870_btn_half_f.png": lambda: button(ACCENT, FOCUS_EDGE, 190),
+    "dev_bar_bg.png": signal_bar_background,
+    "dev_bar_frame.png": signal_bar_frame,
+    "wifi_step_n.png": lambda: button(BUTTON, BUTTON_EDGE, 120, 56),
+    "wifi_step_f.png": lambda: button(GREEN, WHITE, 120, 56),
+    "wifi_error.png": lambda: round_sign(RED, ERROR_CROSS),
+    "wifi_overlapped.png": lambda: round_sign(AMBER, OVERLAP_SIGN),
     "live_btn_home.png": lambda: live_button(home_icon),
     "live_btn_mic_off.png": lambda: live_button(mic_icon(DIM)),
     "live_btn_mic_on.png": lambda: live_button(mic_icon(WHITE), ACCENT, FOCUS_EDGE),
