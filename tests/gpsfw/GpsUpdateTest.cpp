@@ -114,14 +114,15 @@ private:
         }
     }
 
-    // The receiving side of XMODEM-1K with CRC: asks with 'C' until a block
-    // comes, skips what the sender poked before it.
+    // The receiving side of XMODEM-1K with CRC: asks with 'C' every second
+    // until a block comes (a sender slower than that would read a repeated 'C'
+    // as its answer), skips what the sender poked before it.
     bool Receive(std::string& file)
     {
         while (_pending.find('\x02') == std::string::npos) {
             Send("C");
             char bytes[4096];
-            ssize_t n = _line.Read(bytes, sizeof(bytes), 100);
+            ssize_t n = _line.Read(bytes, sizeof(bytes), 1000);
             if (n > 0)
                 _pending.append(bytes, static_cast<size_t>(n));
             if (_stop)
