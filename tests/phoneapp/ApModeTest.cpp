@@ -49,6 +49,8 @@ protected:
         devtest::TakePosted(0);
     }
 
+    void TearDown() override { vk::UIQueue::Inst()->Finalize(); }
+
     static void MakeFile(const std::string& name)
     {
         mkdir("/mnt/extsd", 0755);

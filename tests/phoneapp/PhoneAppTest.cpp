@@ -71,7 +71,11 @@ protected:
         app->Init();
     }
 
-    void TearDown() override { app->Stop(); }
+    void TearDown() override
+    {
+        app->Stop();
+        vk::UIQueue::Inst()->Finalize();
+    }
 
     // The server as Wi-Fi starts it, without the access point's start-up wait.
     void Connect(uint64_t idleLimitSec = BmNet::IDLE_LIMIT_SEC)
