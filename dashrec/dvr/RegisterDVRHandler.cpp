@@ -23,6 +23,9 @@
 #include "dashrec/menus/CCopyProcedure.h"
 #include "dashrec/menus/CFormatDialog.h"
 #include "dashrec/menus/CFormatProcedure.h"
+#include "dashrec/menus/CListPage.h"
+#include "dashrec/menus/CMenuPlayback.h"
+#include "dashrec/menus/CPlayer.h"
 
 #include <memory>
 
@@ -35,6 +38,17 @@ std::shared_ptr<MessageHandler> Make(WND::ID id)
 {
     return std::make_shared<Window>(id);
 }
+
+template <STR::ID title, const char* folder>
+std::shared_ptr<MessageHandler> MakeListPage(WND::ID id)
+{
+    return std::make_shared<CListPage>(id, title, folder);
+}
+
+const char NORMAL[] = "NORMAL";
+const char EVENT[] = "EVENT";
+const char MANUAL[] = "MANUAL";
+const char PARKING[] = "PARKING";
 
 struct WindowEntry {
     WND::ID id;
@@ -85,6 +99,14 @@ const WindowEntry WINDOWS[] = {
     { WND::SD_FORMAT_DIALOG, Make<CSDFormat> },
     { WND::USB_FORMAT_PROCEDURE, Make<CUSBFormatProcedure> },
     { WND::USB_FORMAT_DIALOG, Make<CUSBFormat> },
+    { WND::SELECT_FILE, Make<CMenuPlayback> },
+    { WND::COPY_PLAYER, Make<CCopyPlayer> },
+    { WND::PLAYBACK, Make<CMenuPlayback> },
+    { WND::NORMAL_LIST, MakeListPage<STR::NORMAL_REC, NORMAL> },
+    { WND::EVENT_LIST, MakeListPage<STR::EVENT_REC, EVENT> },
+    { WND::MANUAL_LIST, MakeListPage<STR::MANUAL_REC, MANUAL> },
+    { WND::PARKING_LIST, MakeListPage<STR::PARKING_REC, PARKING> },
+    { WND::PLAYER, Make<CPlayer> },
 };
 
 } // namespace

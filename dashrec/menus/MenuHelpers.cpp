@@ -28,6 +28,17 @@ obj_common* Child(MessageHandler& window, int id, const char* assertion)
     return obj;
 }
 
+void BindText(MessageHandler& window, int id, const char* buffer, const char* assertion)
+{
+    obj_common* obj = Child(window, id, assertion);
+    if (obj->obj_type == obj_common::TEXT)
+        static_cast<obj_text*>(obj)->text_ptr = buffer;
+    else if (obj->obj_type == obj_common::BUTTON)
+        static_cast<obj_button*>(obj)->text_ptr = buffer;
+    else
+        VK_ASSERT_REPORT(assertion);
+}
+
 void Show(MessageHandler& window, int id, bool shown)
 {
     obj_common* obj = Child(window, id, "obj != nullptr");

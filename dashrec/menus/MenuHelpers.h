@@ -12,6 +12,9 @@ void BackToLiveview(MessageHandler& window);
 // The object of the window's screen, or a fatal assertion with the given text.
 obj_common* Child(MessageHandler& window, int id, const char* assertion);
 
+// Shows the text buffer in the window's text object.
+void BindText(MessageHandler& window, int id, const char* buffer, const char* assertion);
+
 void Show(MessageHandler& window, int id, bool shown);
 
 } // namespace vk::menus

@@ -559,6 +559,117 @@ IMAGES = {
 }
 
 
+def convex(*points):
+    """A convex polygon, corners clockwise on the screen: the largest of its edges' distances."""
+    def d(x, y):
+        out = -1e9
+        for (ax, ay), (bx, by) in zip(points, points[1:] + points[:1]):
+            nx, ny = by - ay, ax - bx
+            n = math.hypot(nx, ny)
+            out = max(out, ((x - ax) * nx + (y - ay) * ny) / n)
+        return out
+    return d
+
+
+def cancel_icon():
+    c = Canvas(60, 60)
+    c.shape(rounded_rect(0, 0, 60, 60, 10), BUTTON)
+    c.shape(union(segment(19, 19, 41, 41, 3), segment(41, 19, 19, 41, 3)), WHITE)
+    return c
+
+
+def sand_clock(frame):
+    """Nine dots on a ring, one of them lit: the frames of a turning clock."""
+    c = Canvas(64, 64)
+    c.shape(circle(32, 32, 31), PANEL)
+    for i in range(9):
+        a = 2 * math.pi * i / 9 - math.pi / 2
+        c.shape(circle(32 + 21 * math.cos(a), 32 + 21 * math.sin(a), 5 if i == frame else 3.5),
+                WHITE if i == frame else DIM)
+    return c
+
+
+def row_check():
+    c = Canvas(392, 44)
+    c.shape(circle(366, 22, 14), GREEN)
+    c.shape(union(segment(359, 23, 364, 28, 2), segment(364, 28, 373, 17, 2)), WHITE)
+    return c
+
+
+def page_key(chevrons, direction, focused):
+    c = panel(60, 44, ACCENT if focused else BUTTON, FOCUS_EDGE if focused else BUTTON_EDGE, 8)
+    for i in range(chevrons):
+        x = 30 + (i - (chevrons - 1) / 2) * 12
+        tip, back = x + 5 * direction, x - 5 * direction
+        c.shape(union(segment(back, 13, tip, 22, 2.5), segment(tip, 22, back, 31, 2.5)), WHITE)
+    return c
+
+
+def play_icon(c, size=64):
+    k = size / 64
+    c.shape(convex((25 * k, 19 * k), (46 * k, 32 * k), (25 * k, 45 * k)), WHITE)
+
+
+def pause_icon(c, size=64):
+    k = size / 64
+    c.shape(union(rounded_rect(22 * k, 19 * k, 29 * k, 45 * k, 2), rounded_rect(35 * k, 19 * k, 42 * k, 45 * k, 2)),
+            WHITE)
+
+
+def seek_icon(direction):
+    def draw(c, size=64):
+        k = size / 64
+        for x in (21, 33):
+            x0, x1 = (x, x + 12) if direction > 0 else (x + 12, x)
+            c.shape(convex(*((p[0] * k, p[1] * k) for p in ((x0, 21), (x1, 32), (x0, 43))[::direction])), WHITE)
+    return draw
+
+
+def popup(draw_icon):
+    c = Canvas(96, 96)
+    c.shape(circle(48, 48, 47), BUTTON_EDGE)
+    c.shape(circle(48, 48, 45), PANEL)
+    draw_icon(c, 96)
+    return c
+
+
+def title_bar():
+    c = Canvas(480, 64, (*PANEL, 255))
+    for x in range(480):
+        c.px[62 * 480 + x] = [*ACCENT, 255]
+        c.px[63 * 480 + x] = [*ACCENT, 255]
+    return c
+
+
+IMAGES.update({
+    "4870_menu_cancel.png": cancel_icon,
+    "pb_row_n.png": lambda: panel(392, 44, BUTTON, BUTTON_EDGE, 8),
+    "pb_row_f.png": lambda: panel(392, 44, ACCENT, FOCUS_EDGE, 8),
+    "pb_row_c.png": row_check,
+    "pb_prev5_n.png": lambda: page_key(2, -1, False),
+    "pb_prev5_f.png": lambda: page_key(2, -1, True),
+    "pb_prev_n.png": lambda: page_key(1, -1, False),
+    "pb_prev_f.png": lambda: page_key(1, -1, True),
+    "pb_next_n.png": lambda: page_key(1, 1, False),
+    "pb_next_f.png": lambda: page_key(1, 1, True),
+    "pb_next5_n.png": lambda: page_key(2, 1, False),
+    "pb_next5_f.png": lambda: page_key(2, 1, True),
+    "pb_title_bar.png": title_bar,
+    "pb_time_bar.png": lambda: bar(120, 36),
+    "pb_btn_rw.png": lambda: live_button(seek_icon(-1)),
+    "pb_btn_rw_f.png": lambda: live_button(seek_icon(-1), ACCENT, FOCUS_EDGE),
+    "pb_btn_ff.png": lambda: live_button(seek_icon(1)),
+    "pb_btn_ff_f.png": lambda: live_button(seek_icon(1), ACCENT, FOCUS_EDGE),
+    "pb_btn_play.png": lambda: live_button(play_icon),
+    "pb_btn_pause.png": lambda: live_button(pause_icon, ACCENT, FOCUS_EDGE),
+    "pb_pop_fseek.png": lambda: popup(seek_icon(1)),
+    "pb_pop_rseek.png": lambda: popup(seek_icon(-1)),
+    "pb_pop_play.png": lambda: popup(play_icon),
+    "pb_pop_pause.png": lambda: popup(pause_icon),
+})
+IMAGES.update({"pb_clock_%d.png" % i: (lambda i=i: sand_clock(i)) for i in range(9)})
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)

@@ -3,7 +3,7 @@
 // listed and in which order, paging, front/rear pairs, the file to play, and
 // selecting pairs for a copy against the target's room.
 
-#include "CardHelpers.h"
+#include "CardRecordings.h"
 
 #include "dashrec/core/Pref.h"
 #include "dashrec/dvr/FileLists.h"
@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <dirent.h>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -44,35 +43,6 @@ const std::vector<std::string> NORMAL_NOT_LISTED = {
     "NORM261210-100700F.TMP",
 };
 
-std::vector<std::string> FreeFiles(const std::string& folder, char camera)
-{
-    std::vector<std::string> names;
-    DIR* dir = opendir(("/mnt/extsd/" + folder).c_str());
-    for (dirent* e = dir ? readdir(dir) : nullptr; e != nullptr; e = readdir(dir)) {
-        std::string name = e->d_name;
-        if (name.size() == 22 && name[0] == '.' && name[17] == camera)
-            names.push_back(name);
-    }
-    if (dir)
-        closedir(dir);
-    return names;
-}
-
-// Takes over free files of the folder under the given names, front files
-// from the front pool and the rest from the rear pool.
-void Place(const std::string& folder, const std::vector<std::string>& names)
-{
-    std::vector<std::string> front = FreeFiles(folder, 'F');
-    std::vector<std::string> rear = FreeFiles(folder, 'R');
-    for (const std::string& name : names) {
-        std::vector<std::string>& pool = name.find("F.MP4") != std::string::npos ? front : rear;
-        ASSERT_FALSE(pool.empty()) << name;
-        std::string dir = "/mnt/extsd/" + folder + "/";
-        ASSERT_EQ(std::rename((dir + pool.back()).c_str(), (dir + name).c_str()), 0) << name;
-        pool.pop_back();
-    }
-}
-
 int SizeMib(const std::string& path)
 {
     struct stat st {};
@@ -100,14 +70,12 @@ class FileListsOnCard : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(media::Insert("sd", "/tmp/sd.img", 8192));
-        ASSERT_EQ(media::Run(std::string(CARDFORM) + " /dev/mmcblk1 wqhd fhd 30 30 sd sd mstar > /tmp/cardform.txt"), 0);
-        ASSERT_EQ(media::Run("mkdir -p /mnt/extsd && mount /dev/mmcblk1p1 /mnt/extsd/"), 0);
+        ASSERT_TRUE(card::LayOut());
         vk::Pref::Inst()->SetSdCardRecording();
         std::vector<std::string> normal = NORMAL_LISTED;
         normal.insert(normal.end(), NORMAL_NOT_LISTED.begin(), NORMAL_NOT_LISTED.end());
-        Place("NORMAL", normal);
-        Place("MANUAL", {"MANU261210-090000R.MP4", "MANU261210-090000F.MP4"});
+        ASSERT_TRUE(card::Place("NORMAL", normal));
+        ASSERT_TRUE(card::Place("MANUAL", {"MANU261210-090000R.MP4", "MANU261210-090000F.MP4"}));
         lists = FileLists::Inst();
         lists->SetReload();
         lists->Open();
@@ -194,7 +162,7 @@ TEST_F(FileListsOnCard, PairsAreTheOtherCameraOfTheSameMoment)
 
 TEST_F(FileListsOnCard, ARescanOnlyWhenMarkedStaleAndAnUnreadableFolderListsNothing)
 {
-    Place("EVENT", {"EVEN261210-110000F.MP4"});
+    ASSERT_TRUE(card::Place("EVENT", {"EVEN261210-110000F.MP4"}));
     ASSERT_EQ(std::rename("/mnt/extsd/MANUAL", "/mnt/extsd/MANUAL.OFF"), 0);
     lists->Open();
     EXPECT_EQ(lists->GetSize("EVENT"), 0u);
