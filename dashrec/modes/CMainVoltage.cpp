@@ -91,7 +91,7 @@ void CMainVoltage::Start()
     Singleton<Micom>::Inst()->Start();
     LoadSettings();
     InitBmworks();
-    SendMessage(WM::INIT);
+    PostInit();
     DisableWatchdogAfterStart();
     _running = true;
     RunLoop();

@@ -104,6 +104,13 @@ const char* ServiceMode::LanguagePicture(char letter)
 
 void ServiceMode::RunLoop()
 {
+    if (_initRefused) {
+        _initRefused = false;
+        ipc_msg_t init {};
+        init.wnd = _window;
+        init.cmd = WM::INIT;
+        Dispatch(init);
+    }
     while (_running) {
         ipc_msg_t msg {};
         if (UIQueue::Inst()->RecvMessage(msg, LOOP_RECEIVE_MS) <= 0)
@@ -176,9 +183,14 @@ void ServiceMode::PowerOff(int reason, bool withSound)
     EndProcess(0);
 }
 
-void ServiceMode::SendMessage(int cmd, int param1, int param2)
+int ServiceMode::SendMessage(int cmd, int param1, int param2)
 {
-    UIQueue::Inst()->SendMessage(_window, cmd, param1, param2, nullptr);
+    return UIQueue::Inst()->SendMessage(_window, cmd, param1, param2, nullptr);
+}
+
+void ServiceMode::PostInit()
+{
+    _initRefused = SendMessage(WM::INIT) <= 0;
 }
 
 void ServiceMode::SetTimer(TIMER::ID id, int ms)
@@ -216,7 +228,7 @@ void ServiceMode::MountCard()
 void ServiceMode::EnterPage()
 {
     Singleton<Resource>::Inst()->SetPage(_window);
-    SendMessage(WM::INIT);
+    PostInit();
     Singleton<Micom>::Inst()->SendStart();
     GPS* gps = Singleton<GPS>::Inst();
     gps->SetSendSateliiteInfo();

@@ -74,7 +74,12 @@ protected:
     // given reason, leaves "/tmp/shutdown" and ends the program.
     [[noreturn]] void PowerOff(int reason, bool withSound);
 
-    void SendMessage(int cmd, int param1 = 0, int param2 = 0);
+    // The send's result: at most 0 when the bus refused the message.
+    int SendMessage(int cmd, int param1 = 0, int param2 = 0);
+    // Asks the page to fill itself. The bus holds only a few messages, and
+    // the device threads may have filled it before the loop runs: an INIT
+    // it refuses is handled when the loop starts.
+    void PostInit();
     void SetTimer(TIMER::ID id, int ms);
     // The component of the mode's page, or null: each caller asserts.
     obj_common* GetComponent(int id);
@@ -102,6 +107,7 @@ protected:
     bool CheckRtc();
 
     bool _running = false;
+    bool _initRefused = false;
     char _ver[32] = {};
     char _sw[32] = {};
     std::shared_ptr<GPIO_OUT> _pLedBlue;
