@@ -88,6 +88,7 @@ protected:
     void TearDown() override
     {
         Singleton<vk::UITimer>::Inst()->Finalize();
+        vk::UIQueue::Inst()->Finalize();
         vk::Resource::Inst()->Finalize();
     }
 
