@@ -64,23 +64,9 @@ CFolder::CFolder(WND::ID wnd) : CCopyMenu(wnd, FOLDER)
 
 void CCopyMenu::OnMessage(ipc_msg_t& msg)
 {
-    if (msg.wnd != _wnd && msg.wnd != WND::ANY) {
-        std::printf("%sA message from WND:%d. REGECTEDn", _kind.tag, msg.wnd);
+    if (!menus::Accepts(*this, msg, _kind.tag) || menus::DispatchBasic(*this, msg))
         return;
-    }
     switch (msg.cmd) {
-    case WM::INIT:
-        OnInit(msg);
-        break;
-    case WM::PAINT:
-        OnPaint(msg);
-        break;
-    case WM::CLOSE:
-        OnClose(msg);
-        break;
-    case WM::BUTTON:
-        OnButton(msg);
-        break;
     case WM::CONNECT_USB:
         SendMessage(_wnd, WM::CLOSE, WND::LIVEVIEW, _wnd);
         break;

@@ -9,6 +9,7 @@
 #include "dashrec/menus/CopyList.h"
 #include "dashrec/ui/Resource.h"
 #include "dashrec/ui/UITimer.h"
+#include "dashrec/menus/MenuHelpers.h"
 
 #include <cstdio>
 #include <cstring>
@@ -57,25 +58,11 @@ CCopyProcedure::~CCopyProcedure()
 
 void CCopyProcedure::OnMessage(ipc_msg_t& msg)
 {
-    if (msg.wnd != _wnd && msg.wnd != WND::ANY) {
-        std::printf("[CCopyProcedure]A message from WND:%d. REGECTEDn", msg.wnd);
+    if (!menus::Accepts(*this, msg, "[CCopyProcedure]") || menus::DispatchBasic(*this, msg))
         return;
-    }
     switch (msg.cmd) {
-    case WM::INIT:
-        OnInit(msg);
-        break;
-    case WM::PAINT:
-        OnPaint(msg);
-        break;
     case WM::TIMER:
         OnTimer(msg);
-        break;
-    case WM::CLOSE:
-        OnClose(msg);
-        break;
-    case WM::BUTTON:
-        OnButton(msg);
         break;
     case WM::COPY_BEGINS:
         OnCopyBegins(msg);
@@ -124,7 +111,7 @@ void CCopyProcedure::OnInit(ipc_msg_t& msg)
         name->text_ptr = _filename;
     }
     static_cast<obj_text*>(GetStateComponent(_wnd, TXT_PROCESS))->text_ptr = _process;
-    SetShown(TXT_PROCESS, true);
+    menus::Show(*this, TXT_PROCESS, true);
     SetProcess(STR::PREPARING);
     Singleton<Sound>::Inst()->Play(Sound::copy_begin);
     Join();
@@ -230,9 +217,9 @@ void CCopyProcedure::OnTimer(ipc_msg_t& msg)
 {
     if (msg.param1 != TIMER::WAITING_FILELISTS || _state != MAKE_LIST)
         return;
-    SetShown(_spinner[_index], false);
+    menus::Show(*this, _spinner[_index], false);
     _index = (_index + 1) % SPINNER_FRAMES;
-    SetShown(_spinner[_index], true);
+    menus::Show(*this, _spinner[_index], true);
     SendMessage(_wnd, WM::PAINT, 0, 0);
     SetTimer(TIMER::WAITING_FILELISTS, SPINNER_MS);
 }
@@ -285,7 +272,7 @@ void CCopyProcedure::OnNotEnoughSpace()
     Log()->Print("[CCopyProcedure]OnNotEnoughSpace()\n");
     _state = COPYING;
     ShowSpinner(false);
-    SetShown(TXT_PROCESS, true);
+    menus::Show(*this, TXT_PROCESS, true);
     SetProcess(STR::SD_NOT_ENOUGH_SPACE);
 }
 
@@ -336,25 +323,16 @@ void CCopyProcedure::SetProcess(STR::ID text)
 void CCopyProcedure::ShowSpinner(bool shown)
 {
     for (int frame = 0; frame < SPINNER_FRAMES; ++frame)
-        SetShown(_spinner[frame], shown && frame == _index);
+        menus::Show(*this, _spinner[frame], shown && frame == _index);
 }
 
 void CCopyProcedure::ShowBar(bool shown, int width)
 {
-    SetShown(PGB_BACKGROUND, shown);
+    menus::Show(*this, PGB_BACKGROUND, shown);
     for (int part : { PGB_PROG1, PGB_PROG2 }) {
         GetStateComponent(_wnd, part)->area.w = static_cast<Uint16>(width);
-        SetShown(part, shown);
+        menus::Show(*this, part, shown);
     }
-}
-
-void CCopyProcedure::SetShown(int id, bool shown)
-{
-    obj_common* obj = GetStateComponent(_wnd, id);
-    if (shown)
-        obj->SetShow();
-    else
-        obj->SetHide();
 }
 
 void CCopyProcedure::Join()

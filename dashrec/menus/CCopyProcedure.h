@@ -60,7 +60,6 @@ private:
     void SetProcess(STR::ID text);
     void ShowSpinner(bool shown);
     void ShowBar(bool shown, int width);
-    void SetShown(int id, bool shown);
     void Join();
 
     int _index = 0;

@@ -4,7 +4,6 @@
 #include "dashrec/dvr/CMainDvr.h"
 #include "dashrec/menus/MenuHelpers.h"
 
-#include <cstdio>
 
 namespace vk {
 
@@ -55,26 +54,8 @@ CUSBFormat::CUSBFormat(WND::ID wnd) : CFormatDialog(wnd, USB_FORMAT) {}
 
 void CFormatDialog::OnMessage(ipc_msg_t& msg)
 {
-    if (msg.wnd != _wnd && msg.wnd != WND::ANY) {
-        std::printf("%sA message from WND:%d. REGECTEDn", _kind.tag, msg.wnd);
-        return;
-    }
-    switch (msg.cmd) {
-    case WM::INIT:
-        OnInit(msg);
-        break;
-    case WM::PAINT:
-        OnPaint(msg);
-        break;
-    case WM::CLOSE:
-        OnClose(msg);
-        break;
-    case WM::BUTTON:
-        OnButton(msg);
-        break;
-    default:
-        break;
-    }
+    if (menus::Accepts(*this, msg, _kind.tag))
+        menus::DispatchBasic(*this, msg);
 }
 
 void CFormatDialog::OnInit(ipc_msg_t& msg)

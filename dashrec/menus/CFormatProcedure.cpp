@@ -5,8 +5,8 @@
 #include "dashrec/core/SdCard.h"
 #include "dashrec/core/Sound.h"
 #include "dashrec/core/UsbMemory.h"
+#include "dashrec/menus/MenuHelpers.h"
 
-#include <cstdio>
 #include <unistd.h>
 
 namespace vk {
@@ -52,23 +52,9 @@ CFormatProcedure::~CFormatProcedure()
 
 void CFormatProcedure::OnMessage(ipc_msg_t& msg)
 {
-    if (msg.wnd != _wnd && msg.wnd != WND::ANY) {
-        std::printf("%sA message from WND:%d. REGECTEDn", _kind.tag, msg.wnd);
+    if (!menus::Accepts(*this, msg, _kind.tag) || menus::DispatchBasic(*this, msg))
         return;
-    }
     switch (msg.cmd) {
-    case WM::INIT:
-        OnInit(msg);
-        break;
-    case WM::PAINT:
-        OnPaint(msg);
-        break;
-    case WM::CLOSE:
-        OnClose(msg);
-        break;
-    case WM::BUTTON:
-        OnButton(msg);
-        break;
     case WM::SD_FORMAT_BEGINS:
         OnFormatBegins();
         break;
@@ -144,10 +130,7 @@ void CFormatProcedure::OnClose(ipc_msg_t& msg)
 
 void CFormatProcedure::ShowProcess(STR::ID text)
 {
-    obj_common* process = GetStateComponent(_wnd, TXT_PROCESS);
-    if (process == nullptr)
-        VK_ASSERT_REPORT("process != nullptr");
-    static_cast<obj_text*>(process)->text_id = text;
+    static_cast<obj_text*>(menus::Child(*this, TXT_PROCESS, "process != nullptr"))->text_id = text;
     SendMessage(_wnd, WM::PAINT, 0, 0);
 }
 

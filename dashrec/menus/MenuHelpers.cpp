@@ -3,6 +3,8 @@
 #include "dashrec/core/Pref.h"
 #include "dashrec/core/SDDebug.h"
 
+#include <cstdio>
+
 namespace vk::menus {
 
 namespace {
@@ -46,6 +48,34 @@ void Show(MessageHandler& window, int id, bool shown)
         obj->SetShow();
     else
         obj->SetHide();
+}
+
+bool Accepts(MessageHandler& window, const ipc_msg_t& msg, const char* tag)
+{
+    if (msg.wnd == window.GetWindowId() || msg.wnd == WND::ANY)
+        return true;
+    std::printf("%sA message from WND:%d. REGECTEDn", tag, msg.wnd);
+    return false;
+}
+
+bool DispatchBasic(MessageHandler& window, ipc_msg_t& msg)
+{
+    switch (msg.cmd) {
+    case WM::INIT:
+        window.OnInit(msg);
+        return true;
+    case WM::PAINT:
+        window.OnPaint(msg);
+        return true;
+    case WM::CLOSE:
+        window.OnClose(msg);
+        return true;
+    case WM::BUTTON:
+        window.OnButton(msg);
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace vk::menus

@@ -17,4 +17,11 @@ void BindText(MessageHandler& window, int id, const char* buffer, const char* as
 
 void Show(MessageHandler& window, int id, bool shown);
 
+// A window takes messages to itself or to every window; any other is refused
+// with the window's tag in the printed line.
+bool Accepts(MessageHandler& window, const ipc_msg_t& msg, const char* tag);
+
+// INIT, PAINT, CLOSE and BUTTON to the window's handlers; false for any other command.
+bool DispatchBasic(MessageHandler& window, ipc_msg_t& msg);
+
 } // namespace vk::menus

@@ -11,11 +11,6 @@ namespace {
 
 using namespace menutest;
 
-std::string CardTool()
-{
-    return Env("DASHREC_SOURCE_DIR") + "/host/card/card.sh";
-}
-
 class BackupFormat : public MenuWindows {
 protected:
     void SetUp() override

@@ -14,11 +14,6 @@ using namespace menutest;
 using vk::CopyList;
 namespace LISTTYPE = vk::LISTTYPE;
 
-std::string CardTool()
-{
-    return Env("DASHREC_SOURCE_DIR") + "/host/card/card.sh";
-}
-
 class BackupMenus : public MenuWindows {
 protected:
     void SetUp() override
@@ -32,17 +27,17 @@ protected:
         pref->SetTempParkingMode(vk::PARKING::MODE::OFF);
     }
 
-    // A backup card: blank, or with one FAT32 partition entry.
+    // A backup card: blank, or with one FAT32 partition entry written through
+    // the card's own device, so that no stale cache of the device hides it.
     void InsertCard(bool fat)
     {
-        ASSERT_EQ(Shell(CardTool() + " make /tmp/sd.img 600"), 0);
+        ASSERT_EQ(Shell(CardTool() + " make /tmp/sd.img 600 && " + CardTool() + " attach sd /tmp/sd.img"), 0);
         if (fat) {
-            ASSERT_EQ(Shell("python3 -c \"f=open('/tmp/sd.img','r+b'); f.seek(450); f.write(bytes([0x0C])); "
+            ASSERT_EQ(Shell("python3 -c \"f=open('/dev/mmcblk1','r+b'); f.seek(450); f.write(bytes([0x0C])); "
                             "f.seek(454); f.write((2048).to_bytes(4,'little')+(1226752).to_bytes(4,'little')); "
                             "f.seek(510); f.write(bytes([0x55,0xAA]))\""),
                 0);
         }
-        ASSERT_EQ(Shell(CardTool() + " attach sd /tmp/sd.img"), 0);
     }
 
     // Recordings the file lists find: names only, no card needed.

@@ -24,11 +24,6 @@ const char* const EVENT_R = "EVEN251210-115700R.MP4";
 const char* const OLDER_F = "NORM251210-115000F.MP4";
 const int FILE_MIB = 26;
 
-std::string CardTool()
-{
-    return Env("DASHREC_SOURCE_DIR") + "/host/card/card.sh";
-}
-
 std::string FolderOf(const std::string& name)
 {
     return name.compare(0, 4, "NORM") == 0 ? "NORMAL" : "EVENT";

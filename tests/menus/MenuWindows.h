@@ -37,6 +37,12 @@ inline std::string Env(const char* name)
     return std::getenv(name);
 }
 
+// The board's storage media in the sandbox: images on loop devices.
+inline std::string CardTool()
+{
+    return Env("DASHREC_SOURCE_DIR") + "/host/card/card.sh";
+}
+
 inline int Shell(const std::string& command)
 {
     return std::system(command.c_str());
