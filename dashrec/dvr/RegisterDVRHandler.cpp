@@ -6,7 +6,9 @@
 #include "dashrec/dvr/Dummy.h"
 #include "dashrec/menus/CMemory.h"
 #include "dashrec/menus/CMenu.h"
+#include "dashrec/menus/CMenuAdas.h"
 #include "dashrec/menus/CMenuNormal.h"
+#include "dashrec/menus/CMenuParking.h"
 #include "dashrec/menus/CMenuSystem.h"
 #include "dashrec/menus/CMessageBox.h"
 #include "dashrec/menus/CardWarnings.h"
@@ -53,6 +55,9 @@ const WindowEntry WINDOWS[] = {
     { WND::CHANGE_STORAGE, Make<CChangeStorage> },
     { WND::SD_WRITE_ERROR, Make<SDWriteError> },
     { WND::SD_EXCHANGE, Make<SDExchange> },
+    { WND::PARKING, Make<CMenuParking> },
+    { WND::ADAS, Make<CMenuAdas> },
+    { WND::ADAS_CALIBRATION, Make<CAdasCalibration> },
 };
 
 } // namespace
