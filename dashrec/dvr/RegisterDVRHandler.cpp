@@ -9,7 +9,9 @@
 #include "dashrec/menus/CLockPin.h"
 #include "dashrec/menus/CMemory.h"
 #include "dashrec/menus/CMenu.h"
+#include "dashrec/menus/CMenuAdas.h"
 #include "dashrec/menus/CMenuNormal.h"
+#include "dashrec/menus/CMenuParking.h"
 #include "dashrec/menus/CMenuSystem.h"
 #include "dashrec/menus/CMessageBox.h"
 #include "dashrec/menus/CReset.h"
@@ -107,6 +109,9 @@ const WindowEntry WINDOWS[] = {
     { WND::MANUAL_LIST, MakeListPage<STR::MANUAL_REC, MANUAL> },
     { WND::PARKING_LIST, MakeListPage<STR::PARKING_REC, PARKING> },
     { WND::PLAYER, Make<CPlayer> },
+    { WND::PARKING, Make<CMenuParking> },
+    { WND::ADAS, Make<CMenuAdas> },
+    { WND::ADAS_CALIBRATION, Make<CAdasCalibration> },
 };
 
 } // namespace

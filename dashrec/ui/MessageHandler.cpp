@@ -19,6 +19,12 @@ int PackPoint(int x, int y)
     return x << 12 | y;
 }
 
+// A button the user can reach: shown and not disabled.
+bool IsActive(const obj_button* btn)
+{
+    return btn->IsShown() && btn->status != obj_common::DISABLED;
+}
+
 } // namespace
 
 MessageHandler::MessageHandler(WND::ID wnd, int buttonCount) : _wnd(wnd)
@@ -69,7 +75,7 @@ unsigned MessageHandler::GetActiveButtonsSize() const
 {
     unsigned active = 0;
     for (const obj_button* btn : _buttons.vec)
-        if (btn->IsShown() && btn->status != obj_common::DISABLED)
+        if (IsActive(btn))
             ++active;
     return active;
 }
@@ -77,7 +83,8 @@ unsigned MessageHandler::GetActiveButtonsSize() const
 STR::ID MessageHandler::GetStringIdOfFocusedButton()
 {
     unsigned index = _buttons.focused;
-    VK_ASSERT(index < GetActiveButtonsSize());
+    // A hidden button may stand between shown ones: the focused one itself must be reachable.
+    VK_ASSERT(index < GetButtonsSize() && IsActive(_buttons.vec[index]));
     obj_button* btn = static_cast<obj_button*>(GetStateComponent(_wnd, static_cast<int>(index)));
     VK_ASSERT(btn != nullptr);
     VK_ASSERT((STR::ID)btn->text_id != STR::EMPTY);
@@ -214,16 +221,27 @@ void MessageHandler::MoveFocus(unsigned to)
     _buttons.vec[to]->SetFocus();
 }
 
+unsigned MessageHandler::LastActiveButton() const
+{
+    for (unsigned i = GetButtonsSize(); i-- > 0;)
+        if (IsActive(_buttons.vec[i]))
+            return i;
+    return 0;
+}
+
+// Focus moves step over hidden buttons, which may stand between shown ones.
 void MessageHandler::FocusPrevious()
 {
     unsigned focused = _buttons.focused;
     _buttons.vec[focused]->SetNormal();
-    if (focused == 0) {
-        GoToPrevPage();
-        focused = GetActiveButtonsSize() - 1;
-    } else {
+    do {
+        if (focused == 0) {
+            GoToPrevPage();
+            focused = LastActiveButton();
+            break;
+        }
         --focused;
-    }
+    } while (!IsActive(_buttons.vec[focused]));
     _buttons.focused = focused;
     _buttons.vec[focused]->SetFocus();
 }
@@ -232,12 +250,14 @@ void MessageHandler::FocusNext()
 {
     unsigned focused = _buttons.focused;
     _buttons.vec[focused]->SetNormal();
-    if (focused + 1 >= GetActiveButtonsSize()) {
-        focused = 0;
-        GoToNextPage();
-    } else {
+    do {
+        if (focused >= LastActiveButton()) {
+            focused = 0;
+            GoToNextPage();
+            break;
+        }
         ++focused;
-    }
+    } while (!IsActive(_buttons.vec[focused]));
     _buttons.focused = focused;
     _buttons.vec[focused]->SetFocus();
 }

@@ -87,6 +87,7 @@ private:
     void MoveFocus(unsigned to);
     void FocusPrevious();
     void FocusNext();
+    unsigned LastActiveButton() const;
     void ShowOnPage(int objectId, bool shown);
     bool HasMorePagesThanOne() const;
     void RepostTouchOfButton(unsigned index);

@@ -441,6 +441,65 @@ LCD_NAMES = ["continuous", "30", "60", "120"]
 EVENT_NAMES = ["off", "very_insensitive", "insensitive", "common", "sensitive", "very_sensitive"]
 EV_NAMES = ["dark", "normal", "light"]
 
+# Parking and driver-assistance tiles.
+def motion_icon(c):
+    c.shape(circle(32, 16, 6), WHITE)
+    c.shape(union(segment(32, 24, 28, 40, 3), segment(28, 40, 20, 52, 3), segment(28, 40, 38, 50, 3),
+                  segment(31, 28, 20, 32, 3), segment(31, 28, 42, 24, 3)), WHITE)
+
+
+def battery_icon(colour):
+    def draw(c):
+        c.shape(rounded_rect(12, 20, 52, 48, 4), colour)
+        c.shape(rounded_rect(15, 23, 49, 45, 2), BUTTON)
+        c.shape(rounded_rect(24, 14, 30, 20, 1), colour)
+        c.shape(rounded_rect(34, 14, 40, 20, 1), colour)
+        c.shape(union(segment(20, 34, 28, 34, 2), segment(36, 34, 44, 34, 2), segment(40, 30, 40, 38, 2)), colour)
+    return draw
+
+
+def clock_icon(c):
+    c.shape(lambda x, y: abs(math.hypot(x - 32, y - 32) - 20) - 2.5, WHITE)
+    c.shape(union(segment(32, 32, 32, 18, 2.5), segment(32, 32, 42, 38, 2.5)), WHITE)
+
+
+def thermo_icon(c):
+    c.shape(union(rounded_rect(27, 8, 37, 42, 5), circle(32, 46, 9)), WHITE)
+    c.shape(union(segment(32, 20, 32, 44, 2.5), circle(32, 46, 5)), RED)
+
+
+def lane_icon(colour):
+    def draw(c):
+        c.shape(union(segment(14, 54, 26, 10, 3), segment(50, 54, 38, 10, 3), segment(32, 50, 32, 42, 2),
+                      segment(32, 32, 32, 24, 2), segment(32, 16, 32, 10, 2)), colour)
+    return draw
+
+
+def car_icon(colour):
+    def draw(c):
+        c.shape(rounded_rect(12, 26, 52, 44, 6), colour)
+        c.shape(rounded_rect(18, 16, 46, 30, 5), colour)
+        c.shape(union(circle(20, 46, 5), circle(44, 46, 5)), colour)
+        c.shape(rounded_rect(22, 20, 42, 27, 2), BUTTON)
+    return draw
+
+
+def camera_voice_icon(colour):
+    def draw(c):
+        c.shape(rounded_rect(10, 22, 36, 44, 4), colour)
+        c.shape(circle(23, 33, 6), BUTTON)
+        for r in (8, 14):
+            c.shape(lambda x, y, r=r: abs(math.hypot(x - 38, y - 33) - r) - 1.8 if x > 41 else 99, colour)
+    return draw
+
+
+MOTION_NAMES = ["insensitive", "common", "sensitive"]
+CAR_VOLTS = ["110", "118", "120", "122", "124"]
+TRUCK_VOLTS = ["220", "236", "240", "244", "248"]
+OFF_HOURS = ["03", "06", "12", "24", "48"]
+CUTOFF_TEMPS = ["60", "70", "75", "80"]
+
+
 def progress():
     """Eight dots on a ring, fading: work under way."""
     c = Canvas(48, 48)
@@ -556,6 +615,22 @@ IMAGES = {
     "dialog_panel.png": lambda: panel(400, 120),
     "format_progress.png": progress,
     **{"copy_spinner_%d.png" % i: (lambda i=i: spinner(i)) for i in range(8)},
+    **{f"parking_motion_{name}_normal.png": (lambda i=i: value_tile(motion_icon, i + 1, 3))
+       for i, name in enumerate(MOTION_NAMES)},
+    **{f"cutoff_volt_off_{v}V.png": (lambda i=i: value_tile(battery_icon(GREEN), i + 1, 5))
+       for i, v in enumerate(CAR_VOLTS)},
+    **{f"cutoff_volt_off_{v}V.png": (lambda i=i: value_tile(battery_icon(AMBER), i + 1, 5))
+       for i, v in enumerate(TRUCK_VOLTS)},
+    **{f"cutoff_time_{h}_normal.png": (lambda i=i: value_tile(clock_icon, i + 1, 5)) for i, h in enumerate(OFF_HOURS)},
+    **{f"cutoff_temp_{t}.png": (lambda i=i: value_tile(thermo_icon, i + 1, 4)) for i, t in enumerate(CUTOFF_TEMPS)},
+    "ldws_off_icon.png": lambda: value_tile(lane_icon(DIM), 0, 0),
+    "ldws_on_icon.png": lambda: value_tile(lane_icon(AMBER), 0, 0),
+    "fcws_off_icon.png": lambda: value_tile(car_icon(DIM), 0, 0),
+    "fcws_on_icon.png": lambda: value_tile(car_icon(RED), 0, 0),
+    "ongps_off_normal.png": lambda: value_tile(camera_voice_icon(DIM), 0, 0),
+    "ongps_on_normal.png": lambda: value_tile(camera_voice_icon(GREEN), 0, 0),
+    "aim_ok_n.png": lambda: button(BUTTON, BUTTON_EDGE, 100),
+    "aim_ok_f.png": lambda: button(ACCENT, FOCUS_EDGE, 100),
 }
 
 

@@ -168,11 +168,11 @@ TEST_F(Format, DialogRefusesASmallCardFollowsARemovedOneAndLeavesByItsItems)
     EXPECT_FALSE(Exists("/tmp/format"));
 
     // Back from the box the dialog still carries its request.
+    UseEmmc();
     Open(WND::MENU_FORMAT, WND::MESSAGE_BOX);
-    RemoveCard();
-    InsertCard(BIG_CARD_MIB);
     Select(STR::OK);
     EXPECT_EQ(pages.back(), std::make_pair(int(WND::FORMATTING), int(FormatRequest::USE_CURRENT)));
+    Prefs()->SetSdCardRecording();
 
     // A card that goes away closes the dialog to its caller within a tick.
     Open(WND::MENU_FORMAT, FormatRequest::USE_CURRENT | WND::MEMORY);
@@ -185,7 +185,7 @@ TEST_F(Format, DialogRefusesASmallCardFollowsARemovedOneAndLeavesByItsItems)
     Fire(WND::MENU_FORMAT, TIMER::FORMAT_CHEKC_CARD);
     EXPECT_EQ(pages.back(), std::make_pair(int(WND::MEMORY), int(WND::MENU_FORMAT)));
 
-    UseEmmc();
+    Prefs()->SetInternalStorageRecording();
     Open(WND::MENU_FORMAT, FormatRequest::USE_CURRENT | WND::MEMORY);
     Select(STR::CANCEL);
     EXPECT_EQ(pages.back(), std::make_pair(int(WND::MEMORY), int(WND::MENU_FORMAT)));

@@ -93,6 +93,7 @@ TEST_F(RecordingMenu, NightVisionChangesOnlyThePendingValueAndMirrorReachesTheEn
 TEST_F(RecordingMenu, AdasHomeAndReturnLeadOn)
 {
     EXPECT_EQ(Leads(ADAS), WND::ADAS);
+    Open(WND::NORMAL_RECORDING, WND::MAINMENU); // the driver-assistance menu now opens for real
     EXPECT_EQ(Leads(RETURN), WND::PREVIOUS_MENU);
     Open(WND::NORMAL_RECORDING, WND::MAINMENU);
     EXPECT_EQ(Leads(HOME), WND::LIVEVIEW);

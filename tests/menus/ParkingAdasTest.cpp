@@ -1,0 +1,161 @@
+// The parking and driver-assistance menus stepping their values in place, and
+// the camera-aiming view that owns the front video output while it is open.
+
+#include "bmworks/bmworks.h"
+#include "dashrec/core/Pref.h"
+#include "dashrec/menus/FormatRequest.h"
+#include "dashrec/ui/Resource.h"
+#include "host/display/LcdShot.h"
+#include "tests/menus/MenuBus.h"
+
+#include <gtest/gtest.h>
+
+namespace menutest {
+namespace {
+
+using vk::Pref;
+using vk::Singleton;
+namespace STR = vk::STR;
+namespace PARKING = vk::PARKING;
+
+Pref* Prefs()
+{
+    return Singleton<Pref>::Inst();
+}
+
+class Settings : public MenuBus {
+protected:
+    obj_button* ButtonShowing(WND::ID wnd, STR::ID text)
+    {
+        for (int id = 0; id < 8; ++id) {
+            obj_common* obj = Object(wnd, id);
+            if (obj != nullptr && obj->obj_type == obj_common::BUTTON && static_cast<obj_button*>(obj)->text_id == text)
+                return static_cast<obj_button*>(obj);
+        }
+        return nullptr;
+    }
+
+    bool Shows(WND::ID wnd, STR::ID item, const char* picture)
+    {
+        obj_button* button = ButtonShowing(wnd, item);
+        ImgData* image = Singleton<vk::Resource>::Inst()->GetSurface(picture);
+        return button != nullptr && button->image_normal == image && button->image_focus == image;
+    }
+
+    void Screenshot(const std::string& name)
+    {
+        std::string dir = std::string(std::getenv("DASHREC_BINARY_DIR")) + "/screenshots/menus";
+        Shell("mkdir -p " + dir);
+        EXPECT_TRUE(host::SaveLcdPng(Singleton<vk::Resource>::Inst()->GetHandle(), (dir + "/" + name + ".png").c_str()));
+    }
+};
+
+struct Stepped {
+    STR::ID item;
+    int (*get)();
+    std::vector<const char*> pictures; // from the default value on, one per OK
+};
+
+TEST_F(Settings, ParkingItemsStepInPlaceWrapAndShowTheirPicture)
+{
+    const Stepped ITEMS[] = {
+        { STR::PARKING_GSENSOR, [] { return int(Prefs()->GetParkingGsensorSensitivity()); },
+            { "event_common_normal.png", "event_sensitive_normal.png", "event_very_sensitive_normal.png",
+                "event_very_insensitive_normal.png", "event_insensitive_normal.png" } },
+        { STR::MOTION, [] { return int(Prefs()->GetMotionSensitivity()); },
+            { "parking_motion_common_normal.png", "parking_motion_sensitive_normal.png",
+                "parking_motion_insensitive_normal.png" } },
+        { STR::VOLTAGE, [] { return int(Prefs()->GetVoltage()); },
+            { "cutoff_volt_off_122V.png", "cutoff_volt_off_124V.png", "cutoff_volt_off_110V.png",
+                "cutoff_volt_off_118V.png", "cutoff_volt_off_120V.png" } },
+        { STR::OFFTIMER, [] { return int(Prefs()->GetOffTimer()); },
+            { "cutoff_time_03_normal.png", "cutoff_time_06_normal.png", "cutoff_time_12_normal.png",
+                "cutoff_time_24_normal.png", "cutoff_time_48_normal.png" } },
+        { STR::TEMPERATURE, [] { return int(Prefs()->GetTemperature()); },
+            { "cutoff_temp_70.png", "cutoff_temp_75.png", "cutoff_temp_80.png", "cutoff_temp_60.png" } },
+    };
+    Prefs()->SetTempParkingMode(PARKING::MODE::ON);
+    Open(WND::PARKING, WND::MAINMENU);
+    for (const Stepped& s : ITEMS) {
+        int start = s.get();
+        for (size_t step = 0; step <= s.pictures.size(); ++step) {
+            EXPECT_TRUE(Shows(WND::PARKING, s.item, s.pictures[step % s.pictures.size()])) << s.item << " step " << step;
+            Select(s.item);
+        }
+        EXPECT_EQ(s.get(), (start + 1) % int(s.pictures.size())) << s.item;
+    }
+    Screenshot("parking_menu");
+
+    // Stored without saving: the EEPROM still holds the defaults.
+    Prefs()->Load();
+    EXPECT_EQ(Prefs()->GetTemperature(), PARKING::TEMPERATURE::T70);
+}
+
+TEST_F(Settings, SelfCheckShowsItsStateAndTheOffTimerOnlyWithParkingModeChosen)
+{
+    Prefs()->SetTempParkingMode(PARKING::MODE::OFF);
+    Open(WND::PARKING, WND::MAINMENU);
+    EXPECT_FALSE(ButtonShowing(WND::PARKING, STR::OFFTIMER)->IsShown());
+    obj_button* selfCheck = ButtonShowing(WND::PARKING, STR::SELF_CHECKING);
+    EXPECT_FALSE(selfCheck->IsFocused()); // on by default: the normal look
+
+    // The last tile is reached past the hidden one, by touch and by keys.
+    Select(STR::SELF_CHECKING);
+    EXPECT_FALSE(Prefs()->IsSelfCheckingOn());
+    EXPECT_TRUE(selfCheck->IsFocused());
+    Key(PARAM1::KEY_UP); // the temperature
+    Key(PARAM1::KEY_UP); // over the hidden off timer to the voltage
+    EXPECT_TRUE(ButtonShowing(WND::PARKING, STR::VOLTAGE)->IsFocused());
+    Key(PARAM1::KEY_DOWN);
+    Key(PARAM1::KEY_DOWN);
+    Key(PARAM1::KEY_OK);
+    EXPECT_TRUE(Prefs()->IsSelfCheckingOn());
+    EXPECT_FALSE(selfCheck->IsFocused()); // the OK put the tile's look back to "on"
+
+    Prefs()->SetTempParkingMode(PARKING::MODE::ON);
+    Open(WND::PARKING, WND::MAINMENU);
+    EXPECT_TRUE(ButtonShowing(WND::PARKING, STR::OFFTIMER)->IsShown());
+
+    // HOME with pending settings that need a format goes to the format dialog.
+    Prefs()->SetTempParkingMode(PARKING::MODE::OFF);
+    Select(STR::HOME);
+    EXPECT_EQ(pages.back(), std::make_pair(int(WND::MENU_FORMAT), vk::FormatRequest::TEMP_FROM_LIVEVIEW));
+}
+
+TEST_F(Settings, AssistanceSwitchesToggleAndOpenTheAimingView)
+{
+    Open(WND::ADAS, WND::NORMAL_RECORDING);
+    EXPECT_TRUE(Shows(WND::ADAS, STR::LDWS_MODE, "ldws_off_icon.png"));
+    EXPECT_TRUE(Shows(WND::ADAS, STR::FCWS_MODE, "fcws_off_icon.png"));
+    EXPECT_TRUE(Shows(WND::ADAS, STR::SAFETY, "ongps_on_normal.png"));
+    Select(STR::LDWS_MODE);
+    EXPECT_TRUE(Prefs()->IsLdwsModeOn());
+    EXPECT_TRUE(Shows(WND::ADAS, STR::LDWS_MODE, "ldws_on_icon.png"));
+    Select(STR::LDWS_MODE);
+    EXPECT_FALSE(Prefs()->IsLdwsModeOn());
+    EXPECT_TRUE(Shows(WND::ADAS, STR::LDWS_MODE, "ldws_off_icon.png"));
+    Select(STR::FCWS_MODE);
+    Select(STR::SAFETY);
+    EXPECT_TRUE(Prefs()->IsFcwsModeOn());
+    EXPECT_FALSE(Prefs()->IsSafetyDrivingOn());
+    Screenshot("adas_menu");
+
+    BmWorks::Inst()->mVocConfig = VocRear; // the live view was showing the rear camera
+    Select(STR::ADAS_CALIBRATION);
+    EXPECT_EQ(dvr->CurrentWindow(), WND::ADAS_CALIBRATION);
+    EXPECT_EQ(BmWorks::Inst()->mVocConfig, VocFront);
+    EXPECT_TRUE(BmVideo::IsVisible());
+
+    // OK and the menu key both lead back, and the video layer is hidden again.
+    Select(STR::OK_ENG);
+    EXPECT_EQ(pages.back(), std::make_pair(int(WND::ADAS), int(WND::ADAS_CALIBRATION)));
+    EXPECT_FALSE(BmVideo::IsVisible());
+    Select(STR::ADAS_CALIBRATION);
+    EXPECT_TRUE(BmVideo::IsVisible());
+    Key(PARAM1::KEY_MENU);
+    EXPECT_EQ(dvr->CurrentWindow(), WND::ADAS);
+    EXPECT_FALSE(BmVideo::IsVisible());
+}
+
+} // namespace
+} // namespace menutest
