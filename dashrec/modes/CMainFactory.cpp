@@ -41,6 +41,8 @@ const ProductionTest::PageIds FACTORY_PAGE = {
     CMainFactory::REFERENCES,
     CMainFactory::MIC_ITEM,
     CMainFactory::LANGUAGE,
+    CMainFactory::VIEW,
+    CMainFactory::KEY_OK,
 };
 
 const int UI_TIMER_TICK_MS = 10;
@@ -148,20 +150,6 @@ void CMainFactory::Update()
     AlternateCameras();
 }
 
-void CMainFactory::AlternateLeds()
-{
-    bool securityOn = _pLedSecurity->IsOn();
-    if (securityOn) {
-        _pLedSecurity->SetOff();
-        _pLedRed->SetOff();
-        _pLedBlue->SetOn();
-    } else {
-        _pLedSecurity->SetOn();
-        _pLedRed->SetOn();
-        _pLedBlue->SetOff();
-    }
-}
-
 void CMainFactory::AlternateCameras()
 {
     ++_cam_count;
@@ -175,30 +163,6 @@ void CMainFactory::AlternateCameras()
     ShowCamera(rear ? VocRear : VocFront);
     if (rear)
         _cam_count = 0;
-}
-
-void CMainFactory::ShowCamera(VideoOutConfig config)
-{
-    BmVideo::SetVisible(false);
-    BmWorks::Inst()->SetVideoOutConfig(config);
-    SleepMs(VIEW_SWITCH_PAUSE_MS);
-    BmVideo::SetVisible(true);
-}
-
-bool CMainFactory::PressKey(int id)
-{
-    obj_common* btn = GetComponent(id);
-    VK_ASSERT(btn != nullptr);
-    // Hidden until first pressed: the operator sees which keys answered.
-    btn->SetShow();
-    return Toggle(btn);
-}
-
-void CMainFactory::ShowView(bool rear)
-{
-    obj_common* view = GetComponent(VIEW);
-    VK_ASSERT(view != nullptr);
-    SetPass(view, rear);
 }
 
 void CMainFactory::OnButton(ipc_msg_t& msg)
@@ -218,17 +182,7 @@ void CMainFactory::OnButton(ipc_msg_t& msg)
     }
     case PARAM1::KEY_OK:
     case PARAM1::KEY_POWER:
-        _status.keyOk = true;
-        if (PressKey(KEY_OK)) {
-            _pLedRed->SetOn();
-            _pLedBlue->SetOn();
-        } else {
-            _pLedRed->SetOff();
-            _pLedBlue->SetOff();
-        }
-        _rearView = !_rearView;
-        BmWorks::Inst()->SetVideoOutConfig(_rearView ? VocRear : VocFront);
-        ShowView(_rearView);
+        PressOk();
         break;
     case PARAM1::KEY_MENU:
         _status.keyMenu = true;

@@ -6,6 +6,7 @@
 #include "dashrec/core/Singleton.h"
 #include "dashrec/modes/CMainDeveloper.h"
 #include "dashrec/modes/CMainFactory.h"
+#include "dashrec/modes/CMainFinish.h"
 #include "dashrec/modes/CMainWiFi.h"
 
 namespace vk {
@@ -25,12 +26,6 @@ private:
 class CMainVoltage : public Singleton<CMainVoltage>, public CUnbuiltMode {
 public:
     CMainVoltage() : CUnbuiltMode("voltage") {}
-};
-
-class CMainFinish : public Singleton<CMainFinish>, public CUnbuiltMode {
-public:
-    CMainFinish() : CUnbuiltMode("finish") {}
-    bool _finish2_mode = false;
 };
 
 class CMainSDRecord : public Singleton<CMainSDRecord>, public CUnbuiltMode {
