@@ -43,6 +43,9 @@ const ProductionTest::PageIds FACTORY_PAGE = {
     CMainFactory::LANGUAGE,
     CMainFactory::VIEW,
     CMainFactory::KEY_OK,
+    CMainFactory::KEY_MENU,
+    CMainFactory::KEY_UP,
+    CMainFactory::KEY_DOWN,
 };
 
 const int UI_TIMER_TICK_MS = 10;
@@ -51,11 +54,6 @@ const int FACTORY_HEIGHT = 480;
 // Updates of 500 ms: the front view from the fifth, the rear from the tenth.
 const int FRONT_VIEW_COUNT = 5;
 const int REAR_VIEW_COUNT = 9;
-
-void SleepMs(int ms)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 
 } // namespace
 
@@ -104,43 +102,13 @@ void CMainFactory::Finalize()
     _running = false;
     _readbuffer.reset();
     JoinToneWorkers();
-    Singleton<GPS>::Inst()->Finalize();
-    Singleton<Pref>::Inst()->Finalize();
-    Singleton<Micom>::Inst()->Finalize();
-    Singleton<GSensor>::Inst()->Finalize();
-    Singleton<UITimer>::Inst()->Finalize();
-    UIQueue::Inst()->Finalize();
-    Singleton<Resource>::Inst()->Finalize();
-    Singleton<PollingGpio>::Inst()->Finalize();
-    Singleton<KeyboardOp>::Inst()->Finalize();
-    SleepMs(1000);
+    FinalizeServices(false);
 }
 
-void CMainFactory::OnInit(ipc_msg_t&)
+void CMainFactory::OnInit(ipc_msg_t& msg)
 {
-    for (int id : { KEY_MENU, KEY_UP, KEY_DOWN }) {
-        obj_common* btn = GetComponent(id);
-        VK_ASSERT(btn != nullptr);
-        btn->SetHide();
-    }
     _cam_count = 0;
-    InitPage();
-}
-
-void CMainFactory::OnTimer(ipc_msg_t& msg)
-{
-    switch (msg.param1) {
-    case TIMER::CFACTORY_MAIN_UPDATE:
-        SetTimer(TIMER::CFACTORY_MAIN_UPDATE, MAIN_UPDATE_TIME);
-        Update();
-        SendMessage(WM::PAINT);
-        break;
-    case TIMER::TONE_TEST:
-        ToneTest();
-        break;
-    default:
-        break;
-    }
+    ProductionTest::OnInit(msg);
 }
 
 void CMainFactory::Update()

@@ -51,11 +51,10 @@ public:
 
 protected:
     void OnInit(ipc_msg_t& msg) override;
-    void OnTimer(ipc_msg_t& msg) override;
     void OnButton(ipc_msg_t& msg) override;
 
 private:
-    void Update();
+    void Update() override;
     void AlternateCameras();
 
     int _cam_count = 0;

@@ -45,6 +45,9 @@ const ProductionTest::PageIds FINISH_PAGE = {
     CMainFinish::LANGUAGE,
     CMainFinish::VIEW,
     CMainFinish::KEY_OK,
+    CMainFinish::KEY_MENU,
+    CMainFinish::KEY_UP,
+    CMainFinish::KEY_DOWN,
 };
 
 const int UI_TIMER_TICK_MS = 10;
@@ -133,43 +136,7 @@ void CMainFinish::Finalize()
     JoinToneWorkers();
     if (_player.joinable())
         _player.join();
-    Singleton<GPS>::Inst()->Finalize();
-    Singleton<Pref>::Inst()->Finalize();
-    Singleton<Micom>::Inst()->Finalize();
-    Singleton<GSensor>::Inst()->Finalize();
-    Singleton<TouchSensor>::Inst()->Finalize();
-    Singleton<UITimer>::Inst()->Finalize();
-    UIQueue::Inst()->Finalize();
-    Singleton<Resource>::Inst()->Finalize();
-    Singleton<PollingGpio>::Inst()->Finalize();
-    Singleton<KeyboardOp>::Inst()->Finalize();
-    SleepMs(1000);
-}
-
-void CMainFinish::OnInit(ipc_msg_t&)
-{
-    for (int id : { KEY_MENU, KEY_UP, KEY_DOWN }) {
-        obj_common* btn = GetComponent(id);
-        VK_ASSERT(btn != nullptr);
-        btn->SetHide();
-    }
-    InitPage();
-}
-
-void CMainFinish::OnTimer(ipc_msg_t& msg)
-{
-    switch (msg.param1) {
-    case TIMER::CFACTORY_MAIN_UPDATE:
-        SetTimer(TIMER::CFACTORY_MAIN_UPDATE, MAIN_UPDATE_TIME);
-        Update();
-        SendMessage(WM::PAINT);
-        break;
-    case TIMER::TONE_TEST:
-        ToneTest();
-        break;
-    default:
-        break;
-    }
+    FinalizeServices(true);
 }
 
 void CMainFinish::Update()

@@ -51,14 +51,12 @@ public:
     bool _finish2_mode = false;
 
 protected:
-    void OnInit(ipc_msg_t& msg) override;
-    void OnTimer(ipc_msg_t& msg) override;
     void OnButton(ipc_msg_t& msg) override;
     void OnGps(ipc_msg_t& msg) override;
     void OnShutDown(ipc_msg_t& msg) override;
 
 private:
-    void Update();
+    void Update() override;
     void ShowTouchItem();
     void OnDownKey();
     void OnTouch(int x, int y);

@@ -2,6 +2,12 @@
 
 #include "bmworks/bmworks.h"
 #include "dashrec/core/Pref.h"
+#include "dashrec/ui/UITimer.h"
+#include "dashrec/ui/Resource.h"
+#include "dashrec/devices/TouchSensor.h"
+#include "dashrec/devices/PollingGpio.h"
+#include "dashrec/devices/KeyboardOp.h"
+#include "dashrec/core/MessageQueue.h"
 #include "dashrec/core/SDDebug.h"
 #include "dashrec/devices/Eeprom.h"
 #include "dashrec/devices/GPS.h"
@@ -283,6 +289,48 @@ void ProductionTest::OnGps(ipc_msg_t& msg)
 {
     if (msg.param1 != 0 && _start < _settings.gpslockTime)
         _status.gpslock = true;
+}
+
+void ProductionTest::OnInit(ipc_msg_t&)
+{
+    for (int id : { _ids.keyMenu, _ids.keyUp, _ids.keyDown }) {
+        obj_common* btn = GetComponent(id);
+        VK_ASSERT(btn != nullptr);
+        btn->SetHide();
+    }
+    InitPage();
+}
+
+void ProductionTest::OnTimer(ipc_msg_t& msg)
+{
+    switch (msg.param1) {
+    case TIMER::CFACTORY_MAIN_UPDATE:
+        SetTimer(TIMER::CFACTORY_MAIN_UPDATE, MAIN_UPDATE_TIME);
+        Update();
+        SendMessage(WM::PAINT);
+        break;
+    case TIMER::TONE_TEST:
+        ToneTest();
+        break;
+    default:
+        break;
+    }
+}
+
+void ProductionTest::FinalizeServices(bool withTouch)
+{
+    Singleton<GPS>::Inst()->Finalize();
+    Singleton<Pref>::Inst()->Finalize();
+    Singleton<Micom>::Inst()->Finalize();
+    Singleton<GSensor>::Inst()->Finalize();
+    if (withTouch)
+        Singleton<TouchSensor>::Inst()->Finalize();
+    Singleton<UITimer>::Inst()->Finalize();
+    UIQueue::Inst()->Finalize();
+    Singleton<Resource>::Inst()->Finalize();
+    Singleton<PollingGpio>::Inst()->Finalize();
+    Singleton<KeyboardOp>::Inst()->Finalize();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
 }
 
 void ProductionTest::ToneRecord()

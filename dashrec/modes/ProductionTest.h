@@ -84,6 +84,9 @@ public:
         int language;
         int view; // focused while the rear camera is shown
         int keyOk;
+        int keyMenu;
+        int keyUp;
+        int keyDown;
     };
 
     const STATUS& GetStatus() const { return _status; }
@@ -105,6 +108,14 @@ protected:
     // The texts bound, the RTC checked, the version read, the first update
     // shown and the 500 ms update started.
     void InitPage();
+    // The MENU, UP and DOWN items hidden until pressed, then the page.
+    void OnInit(ipc_msg_t& msg) override;
+    // The 500 ms update and the tone test.
+    void OnTimer(ipc_msg_t& msg) override;
+    // The mode's own part of the 500 ms update.
+    virtual void Update() = 0;
+    // The services' Finalize in the modes' order, the touch sensor when it ran.
+    void FinalizeServices(bool withTouch);
     // The fix timer, the total time and every item.
     void UpdateTimes();
     void UpdateStrings();
