@@ -41,6 +41,11 @@ const ProductionTest::PageIds FACTORY_PAGE = {
     CMainFactory::REFERENCES,
     CMainFactory::MIC_ITEM,
     CMainFactory::LANGUAGE,
+    CMainFactory::VIEW,
+    CMainFactory::KEY_OK,
+    CMainFactory::KEY_MENU,
+    CMainFactory::KEY_UP,
+    CMainFactory::KEY_DOWN,
 };
 
 const int UI_TIMER_TICK_MS = 10;
@@ -49,11 +54,6 @@ const int FACTORY_HEIGHT = 480;
 // Updates of 500 ms: the front view from the fifth, the rear from the tenth.
 const int FRONT_VIEW_COUNT = 5;
 const int REAR_VIEW_COUNT = 9;
-
-void SleepMs(int ms)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 
 } // namespace
 
@@ -102,43 +102,13 @@ void CMainFactory::Finalize()
     _running = false;
     _readbuffer.reset();
     JoinToneWorkers();
-    Singleton<GPS>::Inst()->Finalize();
-    Singleton<Pref>::Inst()->Finalize();
-    Singleton<Micom>::Inst()->Finalize();
-    Singleton<GSensor>::Inst()->Finalize();
-    Singleton<UITimer>::Inst()->Finalize();
-    UIQueue::Inst()->Finalize();
-    Singleton<Resource>::Inst()->Finalize();
-    Singleton<PollingGpio>::Inst()->Finalize();
-    Singleton<KeyboardOp>::Inst()->Finalize();
-    SleepMs(1000);
+    FinalizeServices(false);
 }
 
-void CMainFactory::OnInit(ipc_msg_t&)
+void CMainFactory::OnInit(ipc_msg_t& msg)
 {
-    for (int id : { KEY_MENU, KEY_UP, KEY_DOWN }) {
-        obj_common* btn = GetComponent(id);
-        VK_ASSERT(btn != nullptr);
-        btn->SetHide();
-    }
     _cam_count = 0;
-    InitPage();
-}
-
-void CMainFactory::OnTimer(ipc_msg_t& msg)
-{
-    switch (msg.param1) {
-    case TIMER::CFACTORY_MAIN_UPDATE:
-        SetTimer(TIMER::CFACTORY_MAIN_UPDATE, MAIN_UPDATE_TIME);
-        Update();
-        SendMessage(WM::PAINT);
-        break;
-    case TIMER::TONE_TEST:
-        ToneTest();
-        break;
-    default:
-        break;
-    }
+    ProductionTest::OnInit(msg);
 }
 
 void CMainFactory::Update()
@@ -146,20 +116,6 @@ void CMainFactory::Update()
     UpdateTimes();
     AlternateLeds();
     AlternateCameras();
-}
-
-void CMainFactory::AlternateLeds()
-{
-    bool securityOn = _pLedSecurity->IsOn();
-    if (securityOn) {
-        _pLedSecurity->SetOff();
-        _pLedRed->SetOff();
-        _pLedBlue->SetOn();
-    } else {
-        _pLedSecurity->SetOn();
-        _pLedRed->SetOn();
-        _pLedBlue->SetOff();
-    }
 }
 
 void CMainFactory::AlternateCameras()
@@ -175,30 +131,6 @@ void CMainFactory::AlternateCameras()
     ShowCamera(rear ? VocRear : VocFront);
     if (rear)
         _cam_count = 0;
-}
-
-void CMainFactory::ShowCamera(VideoOutConfig config)
-{
-    BmVideo::SetVisible(false);
-    BmWorks::Inst()->SetVideoOutConfig(config);
-    SleepMs(VIEW_SWITCH_PAUSE_MS);
-    BmVideo::SetVisible(true);
-}
-
-bool CMainFactory::PressKey(int id)
-{
-    obj_common* btn = GetComponent(id);
-    VK_ASSERT(btn != nullptr);
-    // Hidden until first pressed: the operator sees which keys answered.
-    btn->SetShow();
-    return Toggle(btn);
-}
-
-void CMainFactory::ShowView(bool rear)
-{
-    obj_common* view = GetComponent(VIEW);
-    VK_ASSERT(view != nullptr);
-    SetPass(view, rear);
 }
 
 void CMainFactory::OnButton(ipc_msg_t& msg)
@@ -218,17 +150,7 @@ void CMainFactory::OnButton(ipc_msg_t& msg)
     }
     case PARAM1::KEY_OK:
     case PARAM1::KEY_POWER:
-        _status.keyOk = true;
-        if (PressKey(KEY_OK)) {
-            _pLedRed->SetOn();
-            _pLedBlue->SetOn();
-        } else {
-            _pLedRed->SetOff();
-            _pLedBlue->SetOff();
-        }
-        _rearView = !_rearView;
-        BmWorks::Inst()->SetVideoOutConfig(_rearView ? VocRear : VocFront);
-        ShowView(_rearView);
+        PressOk();
         break;
     case PARAM1::KEY_MENU:
         _status.keyMenu = true;

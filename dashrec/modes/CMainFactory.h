@@ -13,7 +13,6 @@ class CMainFactory : public Singleton<CMainFactory>, public ProductionTest {
 public:
     static constexpr int REAR_VIEW_5_SEC = 5000;
     static constexpr int FRONT_VIEW_5_SEC = 5000;
-    static constexpr int VIEW_SWITCH_PAUSE_MS = 500;
 
     // Component ids of page CMAIN_FACTORY.
     enum Component {
@@ -49,26 +48,16 @@ public:
     void Finalize() override;
 
     int GetCameraCount() const { return _cam_count; }
-    bool IsRearViewShown() const { return _rearView; }
 
 protected:
     void OnInit(ipc_msg_t& msg) override;
-    void OnTimer(ipc_msg_t& msg) override;
     void OnButton(ipc_msg_t& msg) override;
 
 private:
-    void Update();
-    void AlternateLeds();
+    void Update() override;
     void AlternateCameras();
-    // Shows and toggles a key's item; true when it is now focused.
-    bool PressKey(int id);
-    // The view item: focused while the rear camera is shown.
-    void ShowView(bool rear);
-    // Hides the video while the output changes, as the display would flicker.
-    static void ShowCamera(VideoOutConfig config);
 
     int _cam_count = 0;
-    bool _rearView = false; // the view the OK key last chose
 };
 
 } // namespace vk

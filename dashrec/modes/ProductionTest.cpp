@@ -1,6 +1,13 @@
 #include "dashrec/modes/ProductionTest.h"
 
+#include "bmworks/bmworks.h"
 #include "dashrec/core/Pref.h"
+#include "dashrec/ui/UITimer.h"
+#include "dashrec/ui/Resource.h"
+#include "dashrec/devices/TouchSensor.h"
+#include "dashrec/devices/PollingGpio.h"
+#include "dashrec/devices/KeyboardOp.h"
+#include "dashrec/core/MessageQueue.h"
 #include "dashrec/core/SDDebug.h"
 #include "dashrec/devices/Eeprom.h"
 #include "dashrec/devices/GPS.h"
@@ -26,6 +33,7 @@ const char* const TONE_FILE = "/tmp/tone440hz.pcm";
 const long TONE_SKIP_BYTES = 32000;
 const int TONE_SAMPLES = 16000;
 const int TONE_PLAY_DELAY_MS = 500;
+const int VIEW_SWITCH_PAUSE_MS = 500;
 const int MIN_STORAGE_GB = 65;
 const int MIN_CLOCK_YEAR = 2016;
 const float SECONDS_PER_HOUR = 3600.0f;
@@ -283,16 +291,116 @@ void ProductionTest::OnGps(ipc_msg_t& msg)
         _status.gpslock = true;
 }
 
+void ProductionTest::OnInit(ipc_msg_t&)
+{
+    for (int id : { _ids.keyMenu, _ids.keyUp, _ids.keyDown }) {
+        obj_common* btn = GetComponent(id);
+        VK_ASSERT(btn != nullptr);
+        btn->SetHide();
+    }
+    InitPage();
+}
+
+void ProductionTest::OnTimer(ipc_msg_t& msg)
+{
+    switch (msg.param1) {
+    case TIMER::CFACTORY_MAIN_UPDATE:
+        SetTimer(TIMER::CFACTORY_MAIN_UPDATE, MAIN_UPDATE_TIME);
+        Update();
+        SendMessage(WM::PAINT);
+        break;
+    case TIMER::TONE_TEST:
+        ToneTest();
+        break;
+    default:
+        break;
+    }
+}
+
+void ProductionTest::FinalizeServices(bool withTouch)
+{
+    Singleton<GPS>::Inst()->Finalize();
+    Singleton<Pref>::Inst()->Finalize();
+    Singleton<Micom>::Inst()->Finalize();
+    Singleton<GSensor>::Inst()->Finalize();
+    if (withTouch)
+        Singleton<TouchSensor>::Inst()->Finalize();
+    Singleton<UITimer>::Inst()->Finalize();
+    UIQueue::Inst()->Finalize();
+    Singleton<Resource>::Inst()->Finalize();
+    Singleton<PollingGpio>::Inst()->Finalize();
+    Singleton<KeyboardOp>::Inst()->Finalize();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+}
+
 void ProductionTest::ToneRecord()
+{
+    StartAudioTest(TONE_PLAY, TONE_RECORD);
+}
+
+void ProductionTest::StartAudioTest(const char* prompt, const char* record)
 {
     if (_toneStarted)
         return;
     _toneStarted = true;
-    _tonePlayer = std::thread([] {
+    _tonePlayer = std::thread([prompt] {
         std::this_thread::sleep_for(std::chrono::milliseconds(TONE_PLAY_DELAY_MS));
-        std::system(TONE_PLAY);
+        std::system(prompt);
     });
-    _toneRecorder = std::thread([] { std::system(TONE_RECORD); });
+    _toneRecorder = std::thread([record] { std::system(record); });
+}
+
+void ProductionTest::AlternateLeds()
+{
+    bool securityOn = _pLedSecurity->IsOn();
+    if (securityOn) {
+        _pLedSecurity->SetOff();
+        _pLedRed->SetOff();
+        _pLedBlue->SetOn();
+    } else {
+        _pLedSecurity->SetOn();
+        _pLedRed->SetOn();
+        _pLedBlue->SetOff();
+    }
+}
+
+bool ProductionTest::PressKey(int id)
+{
+    obj_common* btn = GetComponent(id);
+    VK_ASSERT(btn != nullptr);
+    // Hidden until first pressed: the operator sees which keys answered.
+    btn->SetShow();
+    return Toggle(btn);
+}
+
+void ProductionTest::PressOk()
+{
+    _status.keyOk = true;
+    if (PressKey(_ids.keyOk)) {
+        _pLedRed->SetOn();
+        _pLedBlue->SetOn();
+    } else {
+        _pLedRed->SetOff();
+        _pLedBlue->SetOff();
+    }
+    _rearView = !_rearView;
+    BmWorks::Inst()->SetVideoOutConfig(_rearView ? VocRear : VocFront);
+    ShowView(_rearView);
+}
+
+void ProductionTest::ShowView(bool rear)
+{
+    obj_common* view = GetComponent(_ids.view);
+    VK_ASSERT(view != nullptr);
+    SetPass(view, rear);
+}
+
+void ProductionTest::ShowCamera(VideoOutConfig config)
+{
+    BmVideo::SetVisible(false);
+    BmWorks::Inst()->SetVideoOutConfig(config);
+    std::this_thread::sleep_for(std::chrono::milliseconds(VIEW_SWITCH_PAUSE_MS));
+    BmVideo::SetVisible(true);
 }
 
 void ProductionTest::JoinToneWorkers()

@@ -6,6 +6,7 @@
 // voltage references, microphone, keys), refreshed every 500 ms. A mode gives
 // the component ids of its own page.
 
+#include "bmworks/BmTypes.h"
 #include "dashrec/modes/ServiceMode.h"
 
 #include <INIReader.h>
@@ -81,6 +82,11 @@ public:
         int references;
         int mic;
         int language;
+        int view; // focused while the rear camera is shown
+        int keyOk;
+        int keyMenu;
+        int keyUp;
+        int keyDown;
     };
 
     const STATUS& GetStatus() const { return _status; }
@@ -89,6 +95,7 @@ public:
     int GetTone() const { return _tone; }
     float GetFixTimer() const { return _start; }
     float GetTotalTime() const { return _total; }
+    bool IsRearViewShown() const { return _rearView; }
 
 protected:
     ProductionTest(WND::ID window, const char* tag, const PageIds& ids, const std::string& marker, const Settings& defaults);
@@ -101,17 +108,39 @@ protected:
     // The texts bound, the RTC checked, the version read, the first update
     // shown and the 500 ms update started.
     void InitPage();
+    // The MENU, UP and DOWN items hidden until pressed, then the page.
+    void OnInit(ipc_msg_t& msg) override;
+    // The 500 ms update and the tone test.
+    void OnTimer(ipc_msg_t& msg) override;
+    // The mode's own part of the 500 ms update.
+    virtual void Update() = 0;
+    // The services' Finalize in the modes' order, the touch sensor when it ran.
+    void FinalizeServices(bool withTouch);
     // The fix timer, the total time and every item.
     void UpdateTimes();
     void UpdateStrings();
     void OnGps(ipc_msg_t& msg) override;
     // Plays the tone and records the microphone once per run.
     void ToneRecord();
+    // Plays `prompt` after 500 ms while `record` runs, once per run.
+    void StartAudioTest(const char* prompt, const char* record);
     // The mean amplitude of one second of the recording, 1 s after its start.
     void ToneTest();
     // Waits for the tone test's shell commands.
     void JoinToneWorkers();
 
+    // Security and red LEDs against the blue one, in turn.
+    void AlternateLeds();
+    // Shows and toggles a key's item; true when it is now focused.
+    bool PressKey(int id);
+    // The OK key: its item with the red and blue LEDs, then the other camera.
+    void PressOk();
+    void ShowView(bool rear);
+    // Hides the video while the output changes, as the display would flicker.
+    static void ShowCamera(VideoOutConfig config);
+
+    // The parameter file's marker; the final inspection has two.
+    void SetMarker(const std::string& marker) { _marker = marker; }
     static void SetPass(obj_common* item, bool pass);
     // Focused becomes normal and the other way round; true when now focused.
     static bool Toggle(obj_common* item);
@@ -144,7 +173,8 @@ private:
     void ShowStorage();
 
     const PageIds _ids;
-    const std::string _marker;
+    std::string _marker;
+    bool _rearView = false; // the view the OK key last chose
     bool _toneStarted = false;
     std::thread _tonePlayer;
     std::thread _toneRecorder;

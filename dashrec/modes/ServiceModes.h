@@ -6,6 +6,7 @@
 #include "dashrec/core/Singleton.h"
 #include "dashrec/modes/CMainDeveloper.h"
 #include "dashrec/modes/CMainFactory.h"
+#include "dashrec/modes/CMainFinish.h"
 #include "dashrec/modes/CMainVoltage.h"
 #include "dashrec/modes/CMainWiFi.h"
 
@@ -21,12 +22,6 @@ public:
 
 private:
     const char* _name;
-};
-
-class CMainFinish : public Singleton<CMainFinish>, public CUnbuiltMode {
-public:
-    CMainFinish() : CUnbuiltMode("finish") {}
-    bool _finish2_mode = false;
 };
 
 class CMainSDRecord : public Singleton<CMainSDRecord>, public CUnbuiltMode {

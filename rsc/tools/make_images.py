@@ -571,6 +571,10 @@ IMAGES = {
     "4830_item_f.png": lambda: panel(160, 64, (0x1E, 0x5A, 0x2E), GREEN, 10),
     "4830_key_n.png": lambda: panel(120, 56, BUTTON, BUTTON_EDGE, 10),
     "4830_key_f.png": lambda: panel(120, 56, ACCENT, FOCUS_EDGE, 10),
+    "4830_small_n.png": lambda: panel(114, 40, (0x5A, 0x1E, 0x1E), RED, 8),
+    "4830_small_f.png": lambda: panel(114, 40, (0x1E, 0x5A, 0x2E), GREEN, 8),
+    "4830_skey_n.png": lambda: panel(60, 40, BUTTON, BUTTON_EDGE, 8),
+    "4830_skey_f.png": lambda: panel(60, 40, ACCENT, FOCUS_EDGE, 8),
     "4830_japanese.png": lambda: language_picture(WHITE, lambda c: c.shape(circle(60, 28, 16), RED)),
     "4830_english.png": lambda: language_picture(HEADER, lambda c: c.shape(
         union(segment(8, 28, 112, 28, 5), segment(60, 6, 60, 50, 5)), RED)),

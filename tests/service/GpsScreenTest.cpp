@@ -75,7 +75,11 @@ protected:
         vk::Resource::Inst()->SetPage(WND::CMAIN_DEVELOPER);
         Send(WM::INIT);
     }
-    void TearDown() override { vk::Resource::Inst()->Finalize(); }
+    void TearDown() override
+    {
+        vk::Resource::Inst()->Finalize();
+        vk::UIQueue::Inst()->Finalize();
+    }
 
     void Send(int cmd, int param1 = 0, int param2 = 0)
     {

@@ -142,6 +142,7 @@ protected:
     {
         mode->JoinServer();
         vk::Resource::Inst()->Finalize();
+        vk::UIQueue::Inst()->Finalize();
     }
 
     obj_common* Component(int id) { return vk::Resource::Inst()->GetStateComponent(WND::CMAIN_WIFI, id); }
