@@ -10,6 +10,7 @@
 #include "dashrec/devices/Micom.h"
 #include "dashrec/devices/Rtc.h"
 #include "dashrec/dvr/MobileList.h"
+#include "dashrec/menus/CopyList.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -87,6 +88,28 @@ int CardRoom()
     return std::max(0, card->FreeSpace() - card->MarginSpace());
 }
 
+// Copies one recording to the mounted backup card: 0 copied, -1 the copy
+// failed, -2 no room for it, -4 a card the app has not formatted, -5 already there.
+int CopyToMountedCard(const std::string& name)
+{
+    SdCard* card = Singleton<SdCard>::Inst();
+    if (!card->IsFat() || formatNeeded)
+        return -4;
+    auto file = std::make_shared<CopyFile>();
+    file->name = std::make_shared<std::string>(name);
+    file->GetSize();
+    file->GetTime();
+    std::string destination = file->Destination();
+    if (access(destination.c_str(), F_OK) == 0)
+        return -5;
+    if (CardRoom() < file->size)
+        return -2;
+    card->MakeDirectories();
+    bool copied = Singleton<CopyList>::Inst()->Copy(file);
+    Log()->Print("[SDCopyCallback]%s(%d MB) copy %s\n", name.c_str(), file->size, copied ? "success" : "fail");
+    return copied ? 0 : -1;
+}
+
 // Saves the phone's text as the preferences and takes it in.
 void ImportSettings(const std::string& text, int settleMs)
 {
@@ -141,6 +164,7 @@ void MobileApp::Init()
     bmNet.SetGetVersionCallback(GetVersionCallback);
     bmNet.SetSDFormatCallback(SDFormatCallback);
     bmNet.SetSDFreeSpaceCallback(SDFreeSpaceCallback);
+    bmNet.SetSDCopyCallback(SDCopyCallback);
 }
 
 bool MobileApp::Start()
@@ -296,6 +320,19 @@ void MobileApp::SDFreeSpaceCallback(std::string& result)
     }
     Log()->Print("[MobileApp:SDFreeSpaceCallback] - size:%d\n", size);
     result = std::to_string(size);
+}
+
+void MobileApp::SDCopyCallback(std::string& name, std::string& result)
+{
+    Banner("     MobileApp: SDCopy %s\n", name.c_str());
+    int code = -3;
+    if (Singleton<Storage>::Inst()->IsSdCardInserted()) {
+        SdCard* card = Singleton<SdCard>::Inst();
+        card->Mount();
+        code = CopyToMountedCard(name);
+        card->Unmount();
+    }
+    result = std::to_string(code);
 }
 
 void MobileApp::OnClose()

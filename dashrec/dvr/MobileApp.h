@@ -40,6 +40,7 @@ private:
     static void OnSetTime(int year, int month, int day, int hour, int minute, int second);
     static void SDFormatCallback(std::string& result);
     static void SDFreeSpaceCallback(std::string& result);
+    static void SDCopyCallback(std::string& name, std::string& result);
     static void OnClose();
     static void OnDisconnect(bool timedOut);
 

@@ -322,7 +322,7 @@ TEST_F(PhoneAppOnCard, ListsAndDeletesRecordingsAndRefusesOtherNames)
     EXPECT_EQ(Ask("{manual_flist}"), "{manual_flist}");
 }
 
-TEST_F(PhoneApp, TheBackupCardHasRoomOnlyOnceTheAppFormattedIt)
+TEST_F(PhoneApp, TheBackupCardHasRoomAndTakesCopiesOnlyOnceTheAppFormattedIt)
 {
     // Mounting and formatting a card image takes a while here.
     const int CARD_MS = 90000;
@@ -331,14 +331,24 @@ TEST_F(PhoneApp, TheBackupCardHasRoomOnlyOnceTheAppFormattedIt)
     Connect();
     EXPECT_EQ(Ask("{sd_free_space}", CARD_MS), "{sd_free_space,-3}");
     EXPECT_EQ(Ask("{sd_format}", CARD_MS), "{sd_format,-2}");
+    EXPECT_EQ(Ask("{sd_copy,NORM261210-100000F.MP4}", CARD_MS), "{sd_copy,NORM261210-100000F.MP4,-3}");
 
     ASSERT_TRUE(media::Insert("sd", "/tmp/sd.img", 600));
     EXPECT_EQ(Ask("{sd_free_space}", CARD_MS), "{sd_free_space,-2}") << "not formatted since the server started";
+    EXPECT_EQ(Ask("{sd_copy,NORM261210-100000F.MP4}", CARD_MS), "{sd_copy,NORM261210-100000F.MP4,-4}");
     std::string formatted = Ask("{sd_format}", CARD_MS);
     ASSERT_EQ(formatted.rfind("{sd_format,", 0), 0u) << formatted;
     int room = std::atoi(formatted.c_str() + 11);
     EXPECT_GT(room, 300);
     EXPECT_EQ(Ask("{sd_free_space}", CARD_MS), "{sd_free_space," + std::to_string(room) + "}");
+
+    const std::string copy = "{sd_copy,NORM261210-100000F.MP4}";
+    EXPECT_EQ(Ask(copy, CARD_MS), "{sd_copy,NORM261210-100000F.MP4,-1}") << "no such recording";
+    ASSERT_EQ(system("mkdir -p /mnt/extsd/NORMAL && head -c 3000000 /dev/urandom > "
+                     "/mnt/extsd/NORMAL/NORM261210-100000F.MP4"), 0);
+    EXPECT_EQ(Ask(copy, CARD_MS), "{sd_copy,NORM261210-100000F.MP4,0}");
+    EXPECT_EQ(Ask(copy, CARD_MS), "{sd_copy,NORM261210-100000F.MP4,-5}") << "already on the card";
+    EXPECT_EQ(Ask("{sd_copy,NORM261210-100000F.MP4;reboot}", CARD_MS), "{sd_copy,NORM261210-100000F.MP4;reboot,-1}");
 
     app->Stop();
     Connect();
