@@ -114,17 +114,19 @@ private:
         }
     }
 
-    // The receiving side of XMODEM-1K with CRC: asks with 'C' every second
-    // until a block comes (a sender slower than that would read a repeated 'C'
-    // as its answer), skips what the sender poked before it.
+    // The receiving side of XMODEM-1K with CRC: asks with 'C', again after
+    // each second of silence, until a block comes; skips what the sender
+    // poked before it (asking again on those bytes would answer the block).
     bool Receive(std::string& file)
     {
+        Send("C");
         while (_pending.find('\x02') == std::string::npos) {
-            Send("C");
             char bytes[4096];
             ssize_t n = _line.Read(bytes, sizeof(bytes), 1000);
             if (n > 0)
                 _pending.append(bytes, static_cast<size_t>(n));
+            else
+                Send("C");
             if (_stop)
                 return false;
         }
