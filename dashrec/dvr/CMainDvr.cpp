@@ -220,6 +220,9 @@ void CMainDvr::Start()
     if (!Singleton<CMain>::Inst()->IsParkingRecoveryMode())
         ReviewFirstWindow();
     Log()->Print("[CMainDvr]start id : %d\n", _firstWindow);
+    // The device threads have posted while the windows were made, and a full
+    // bus drops what is sent: take in what waits, so the first page is not lost.
+    DispatchPending();
     UIQueue::Inst()->SendMessage(WND::CMAIN_DVR, WM::CHANGE_PAGE, _firstWindow, 0);
     ArmTimer(TIMER::CMAIN_ENABLE_WATCHDOG, WATCHDOG_ENABLE_TIMER_COUNT);
     ApplyBootAnnouncement();
@@ -284,6 +287,13 @@ void CMainDvr::RunLoop()
         }
         Dispatch(msg);
     }
+}
+
+void CMainDvr::DispatchPending()
+{
+    ipc_msg_t msg {};
+    while (UIQueue::Inst()->RecvMessage(msg, 0) > 0)
+        Dispatch(msg);
 }
 
 void CMainDvr::Dispatch(ipc_msg_t& msg)

@@ -146,6 +146,7 @@ private:
     // Every exit path leaves the boot mode for the next start.
     void ApplyBootModeRule();
     void RunLoop();
+    void DispatchPending();
     void Dispatch(ipc_msg_t& msg);
     void OnGps(ipc_msg_t& msg);
     void ArmTimer(TIMER::ID id, int ms);
