@@ -47,25 +47,13 @@ CListPage::CListPage(WND::ID wnd, STR::ID title, const char* dir)
 
 void CListPage::OnMessage(ipc_msg_t& msg)
 {
-    if (msg.wnd != _wnd && msg.wnd != WND::ANY) {
-        std::printf("[CListPage:%s]A message from WND:%d. REGECTEDn", _dir.c_str(), msg.wnd);
+    if (!menus::Accepts(*this, msg, ("[CListPage:" + _dir + "]").c_str()))
         return;
-    }
+    if (menus::DispatchBasic(*this, msg))
+        return;
     switch (msg.cmd) {
-    case WM::INIT:
-        OnInit(msg);
-        break;
-    case WM::PAINT:
-        OnPaint(msg);
-        break;
     case WM::TIMER:
         OnTimer(msg);
-        break;
-    case WM::CLOSE:
-        OnClose(msg);
-        break;
-    case WM::BUTTON:
-        OnButton(msg);
         break;
     case WM::CONNECT_USB:
         OnConnectUSB();

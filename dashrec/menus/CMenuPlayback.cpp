@@ -64,28 +64,16 @@ CMenuPlayback::~CMenuPlayback()
 
 void CMenuPlayback::OnMessage(ipc_msg_t& msg)
 {
-    if (msg.wnd != _wnd && msg.wnd != WND::ANY) {
-        std::printf("[CMenuPlayback]A message from WND:%d. REGECTEDn", msg.wnd);
+    if (!menus::Accepts(*this, msg, "[CMenuPlayback]"))
         return;
-    }
+    if (menus::DispatchBasic(*this, msg))
+        return;
     switch (msg.cmd) {
-    case WM::INIT:
-        OnInit(msg);
-        break;
-    case WM::PAINT:
-        OnPaint(msg);
-        break;
     case WM::UPDATE:
         OnUpdate();
         break;
     case WM::TIMER:
         OnTimer(msg);
-        break;
-    case WM::CLOSE:
-        OnClose(msg);
-        break;
-    case WM::BUTTON:
-        OnButton(msg);
         break;
     case WM::CONNECT_USB:
         OnConnectUSB();

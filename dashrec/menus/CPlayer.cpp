@@ -62,25 +62,13 @@ obj_common* CPlayer::Child(int id)
 
 void CPlayer::OnMessage(ipc_msg_t& msg)
 {
-    if (msg.wnd != _wnd && msg.wnd != WND::ANY) {
-        std::printf("[CPlayer]A message from WND:%d. REGECTEDn", msg.wnd);
+    if (!menus::Accepts(*this, msg, "[CPlayer]"))
         return;
-    }
+    if (menus::DispatchBasic(*this, msg))
+        return;
     switch (msg.cmd) {
-    case WM::INIT:
-        OnInit(msg);
-        break;
-    case WM::PAINT:
-        OnPaint(msg);
-        break;
     case WM::TIMER:
         OnTimer(msg);
-        break;
-    case WM::CLOSE:
-        OnClose(msg);
-        break;
-    case WM::BUTTON:
-        OnButton(msg);
         break;
     case WM::CONNECT_USB:
         SendMessage(_wnd, WM::CLOSE, WND::LIVEVIEW, _wnd);
