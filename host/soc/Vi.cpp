@@ -143,11 +143,14 @@ private:
             auto now = Clock::now();
             while (next <= now)
                 next += period; // a late tick is skipped, never caught up in a burst
+            // Stamped with the tick it belongs to, as a sensor does, however
+            // late this thread woke for it.
+            auto tick = next - period;
             int index = TakeBuffer();
             if (index < 0)
                 continue;
             lock.unlock();
-            Fill(static_cast<uint32_t>(index), now);
+            Fill(static_cast<uint32_t>(index), tick);
             lock.lock();
             _ready.push_back(index);
             _wake.notify_all();
