@@ -21,6 +21,7 @@
 #include "dashrec/menus/FormatDialogs.h"
 #include "dashrec/menus/RecordingScreens.h"
 #include "dashrec/menus/SystemScreens.h"
+#include "dashrec/menus/CBackupFile.h"
 #include "dashrec/menus/CCopyMenu.h"
 #include "dashrec/menus/CCopyProcedure.h"
 #include "dashrec/menus/CFormatDialog.h"
@@ -94,6 +95,7 @@ const WindowEntry WINDOWS[] = {
     { WND::CHANGE_STORAGE, Make<CChangeStorage> },
     { WND::SD_WRITE_ERROR, Make<SDWriteError> },
     { WND::SD_EXCHANGE, Make<SDExchange> },
+    { WND::BACKUP_FILE, Make<CBackupFile> },
     { WND::COPY_RECENT, Make<CRecent> },
     { WND::COPY_FOLDER, Make<CFolder> },
     { WND::COPY_PROCEDURE, Make<CCopyProcedure> },

@@ -1,10 +1,12 @@
-// The backup menus that start a copy to the SD card: which list each item
-// asks for, and where a missing, blank or FAT card leads.
+// The backup menus that start a copy to the SD card: the first one waiting
+// for the file lists, which list each item asks for, and where a missing,
+// blank or FAT card leads.
 
 #include "MenuWindows.h"
 
 #include "dashrec/core/Pref.h"
 #include "dashrec/dvr/FileLists.h"
+#include "dashrec/menus/CBackupFile.h"
 #include "dashrec/menus/CCopyMenu.h"
 #include "dashrec/menus/CopyList.h"
 
@@ -54,6 +56,47 @@ protected:
 
     vk::Pref* pref = nullptr;
 };
+
+TEST_F(BackupMenus, TheFirstMenuWaitsForTheListsThenOpensACopyMenuOnlyWithACardToCopyTo)
+{
+    Use<vk::CBackupFile>(WND::BACKUP_FILE);
+    auto shown = [](int id) { return vk::Resource::Inst()->GetStateComponent(WND::BACKUP_FILE, id)->IsShown(); };
+    vk::Singleton<vk::FileLists>::Inst()->SetReload();
+    Open(WND::BACKUP_FILE, WND::MAINMENU);
+    EXPECT_FALSE(shown(5)) << "the USB format item";
+    seen.clear();
+    Press(PARAM1::KEY_MENU);
+    ASSERT_TRUE(PumpUntil(Is(WND::BACKUP_FILE, WM::UPDATE), 5000));
+    EXPECT_EQ(ClosedTo(WND::BACKUP_FILE).first, 0) << "keys wait for the lists";
+    for (int id = 2000; id <= 2008; id++)
+        EXPECT_FALSE(shown(id)) << "clock frame " << id;
+
+    seen.clear();
+    Choose(2);
+    EXPECT_EQ(ClosedTo(WND::BACKUP_FILE), std::make_pair(int(WND::MESSAGE_BOX), int(WND::MAINMENU))) << "no card";
+
+    InsertCard(true);
+    const struct {
+        int button;
+        WND::ID menu;
+    } items[] = {
+        { 2, WND::COPY_RECENT },
+        { 3, WND::COPY_FOLDER },
+        { 4, WND::SELECT_FILE },
+    };
+    for (const auto& item : items) {
+        Open(WND::BACKUP_FILE, WND::MAINMENU);
+        seen.clear();
+        Choose(item.button);
+        EXPECT_EQ(ClosedTo(WND::BACKUP_FILE), std::make_pair(int(item.menu), int(WND::BACKUP_FILE)));
+    }
+    Open(WND::BACKUP_FILE, WND::MAINMENU);
+    Screenshot("backup_file");
+    seen.clear();
+    Press(PARAM1::KEY_MENU);
+    ASSERT_TRUE(PumpUntil(Is(WND::BACKUP_FILE, WM::CLOSE), 1000));
+    EXPECT_EQ(ClosedTo(WND::BACKUP_FILE), std::make_pair(int(WND::PREVIOUS_MENU), int(WND::BACKUP_FILE)));
+}
 
 TEST_F(BackupMenus, EachRecentItemAsksForItsListOnAFatCard)
 {

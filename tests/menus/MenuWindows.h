@@ -193,8 +193,8 @@ protected:
 
 private:
     static constexpr WND::ID LISTENERS[] = { WND::LIVEVIEW, WND::MAINMENU, WND::MESSAGE_BOX, WND::MEMORY,
-        WND::MENU_FORMAT, WND::BACKUP_FILE, WND::COPY_RECENT, WND::COPY_FOLDER, WND::COPY_PROCEDURE,
-        WND::SD_FORMAT_DIALOG };
+        WND::MENU_FORMAT, WND::BACKUP_FILE, WND::COPY_RECENT, WND::COPY_FOLDER, WND::SELECT_FILE,
+        WND::COPY_PROCEDURE, WND::SD_FORMAT_DIALOG };
 
     // The build's resources in a working folder of the sandbox, with a blank
     // screen for each stand-in that has none of its own yet.

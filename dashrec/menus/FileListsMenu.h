@@ -1,0 +1,52 @@
+#pragma once
+// A menu window that needs the recording file lists: entering it re-reads
+// them on a thread of its own when they are stale, with a sand clock turning
+// meanwhile and the keys blocked. The menu key goes back, the home key to
+// the live view; OK is the window's own.
+
+#include "dashrec/ui/MessageHandler.h"
+
+#include <thread>
+
+namespace vk {
+
+class FileListsMenu : public MessageHandler {
+public:
+    ~FileListsMenu() override;
+
+    void OnClose(ipc_msg_t& msg) override;
+    void OnButton(ipc_msg_t& msg) override;
+
+protected:
+    // `backLog` is the card log's line for the menu key.
+    FileListsMenu(WND::ID wnd, int buttons, const char* tag, const char* backLog);
+
+    virtual void OnKeyOk() = 0;
+
+    // Starts the loading thread when the lists are stale and tells whether it
+    // did; with current lists the window is updated at once.
+    bool LoadIfStale();
+    // UPDATE and TIMER, the loading's messages; false for any other command.
+    bool DispatchLoading(ipc_msg_t& msg);
+
+    bool _blockKeys = false;
+
+private:
+    static constexpr unsigned CLOCK_FRAMES = 9;
+
+    void LoadLists();
+    void OnUpdate();
+    void OnTimer(ipc_msg_t& msg);
+    void ShowClockFrame(unsigned frame);
+    void Join();
+
+    const char* const _tag;
+    const char* const _backLog;
+    std::thread _t;
+    bool _threadStarts = false;
+    size_t _timerIndex = 0;
+    bool _finishLoading = true;
+    const int _timer[CLOCK_FRAMES] = { 2000, 2001, 2002, 2003, 2004, 2005, 2006, 2007, 2008 };
+};
+
+} // namespace vk
