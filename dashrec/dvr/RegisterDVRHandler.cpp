@@ -19,6 +19,7 @@
 #include "dashrec/menus/CardWarnings.h"
 #include "dashrec/menus/FormatChain.h"
 #include "dashrec/menus/FormatDialogs.h"
+#include "dashrec/menus/ParkingScreens.h"
 #include "dashrec/menus/RecordingScreens.h"
 #include "dashrec/menus/SystemScreens.h"
 #include "dashrec/menus/CBackupFile.h"
@@ -112,6 +113,17 @@ const WindowEntry WINDOWS[] = {
     { WND::PARKING_LIST, MakeListPage<STR::PARKING_REC, PARKING> },
     { WND::PLAYER, Make<CPlayer> },
     { WND::PARKING, Make<CMenuParking> },
+    { WND::MODE, Make<CParkingMode> },
+    { WND::PARKING_GSENSOR, Make<CParkingGsensor> },
+    { WND::MOTION, Make<CParkingMotion> },
+    { WND::MANAGE, Make<CMenuManage> },
+    { WND::VOLTAGE, Make<CVoltage> },
+    { WND::TEMPERATURE, Make<CTemperature> },
+    { WND::OFFTIMER, Make<COffTimer> },
+    { WND::STORAGE, Make<CStorage> },
+    { WND::LDWS_MODE, Make<CLdwsMode> },
+    { WND::FCWS_MODE, Make<CFcwsMode> },
+    { WND::BOOTING_COUNT_TEST, Make<BootingCountTest> },
     { WND::ADAS, Make<CMenuAdas> },
     { WND::ADAS_CALIBRATION, Make<CAdasCalibration> },
 };

@@ -26,6 +26,29 @@ void Box(STR::ID text, WND::ID back)
 
 enum MemoryButton { CHANGE_DEVICE_BUTTON = 2, STORAGE_FORMAT_BUTTON = 3, SDCARD_FORMAT_BUTTON = 4 };
 
+// The pending medium switches back to the eMMC, or to a card that is in and
+// large enough (else a box over the window says why). True when it switched:
+// the window then shows the choice and hands over to the confirmation.
+bool SwitchPendingStorage(SettingsWindow& window)
+{
+    if (Prefs()->GetTempStorage() == RECORDING::STORAGE::SDCARD) {
+        Prefs()->SetTempStorage(RECORDING::STORAGE::INTERNAL);
+        window.Log("INTERNAL_MEMORY selected\n");
+        return true;
+    }
+    if (!Devices()->IsSdCardInserted()) {
+        Box(STR::NO_SD_CARD, window.GetWindowId());
+        return false;
+    }
+    if (!IsSdCardLargeEnough()) {
+        Box(STR::USE_16GB_OR_MORE, window.GetWindowId());
+        return false;
+    }
+    Prefs()->SetTempStorage(RECORDING::STORAGE::SDCARD);
+    window.Log("SD_CARD selected\n");
+    return true;
+}
+
 obj_button* Button(std::vector<obj_button*>& buttons, unsigned index, const char* expr)
 {
     if (index >= buttons.size() || buttons[index] == nullptr)
@@ -100,30 +123,56 @@ bool CMemory::OnItem(STR::ID item)
     }
 }
 
+// The new choice is drawn before the confirmation opens; keys are dead meanwhile.
 void CMemory::OnChangeDevice()
 {
-    if (Prefs()->GetTempStorage() == RECORDING::STORAGE::SDCARD) {
-        ShowChoiceThenConfirm(RECORDING::STORAGE::INTERNAL, "INTERNAL_MEMORY selected\n");
+    if (!SwitchPendingStorage(*this))
         return;
-    }
-    if (!Devices()->IsSdCardInserted())
-        Box(STR::NO_SD_CARD, _wnd);
-    else if (!IsSdCardLargeEnough())
-        Box(STR::USE_16GB_OR_MORE, _wnd);
-    else
-        ShowChoiceThenConfirm(RECORDING::STORAGE::SDCARD, "SD_CARD selected\n");
-}
-
-void CMemory::ShowChoiceThenConfirm(RECORDING::STORAGE::VALUE storage, const char* line)
-{
     _keyLock = true;
-    Prefs()->SetTempStorage(storage);
-    Log("%s", line);
     Paint();
     SetTimer(TIMER::WAITING_FOR_RENDER, RENDER_MS);
 }
 
 void CMemory::OnTimer(ipc_msg_t& msg)
+{
+    if (msg.param1 == TIMER::WAITING_FOR_RENDER)
+        Close(WND::CHANGE_STORAGE);
+}
+
+CStorage::CStorage(WND::ID wnd)
+    : OptionScreen(wnd, "CStorage",
+          { "storage", { STR::INTERNAL_MEMORY, STR::SD_CARD },
+              [] { return static_cast<int>(Prefs()->GetTempStorage()); }, nullptr, 0 })
+{
+}
+
+void CStorage::OnInit(ipc_msg_t& msg)
+{
+    _keyLock = false;
+    OptionScreen::OnInit(msg);
+}
+
+void CStorage::OnButton(ipc_msg_t& msg)
+{
+    if (!_keyLock)
+        OptionScreen::OnButton(msg);
+}
+
+// LEFT and RIGHT both switch, with the memory menu's checks and hand-over.
+bool CStorage::OnItem(STR::ID item)
+{
+    if (item != STR::LEFT && item != STR::RIGHT)
+        return false;
+    if (SwitchPendingStorage(*this)) {
+        _keyLock = true;
+        UpdateString();
+        Paint();
+        SetTimer(TIMER::WAITING_FOR_RENDER, CMemory::RENDER_MS);
+    }
+    return true;
+}
+
+void CStorage::OnTimer(ipc_msg_t& msg)
 {
     if (msg.param1 == TIMER::WAITING_FOR_RENDER)
         Close(WND::CHANGE_STORAGE);

@@ -2,10 +2,11 @@
 // The choice of the recording medium (the internal eMMC or the SD card): the
 // memory menu edits the pending choice and opens the format dialogs, the
 // confirmation makes the choice the medium in use and restarts the program,
-// or formats the new medium first when it carries no recording layout.
+// or formats the new medium first when it carries no recording layout. The
+// storage page switches the same pending choice; no menu item opens it.
 
 #include "dashrec/core/Pref.h"
-#include "dashrec/menus/SettingsWindow.h"
+#include "dashrec/menus/OptionScreen.h"
 
 namespace vk {
 
@@ -26,9 +27,22 @@ protected:
 
 private:
     void OnChangeDevice();
-    // Shows the new choice, then hands over to the confirmation; keys are dead meanwhile.
-    void ShowChoiceThenConfirm(RECORDING::STORAGE::VALUE storage, const char* line);
 
+    bool _keyLock = false;
+};
+
+class CStorage : public OptionScreen {
+public:
+    explicit CStorage(WND::ID wnd);
+
+    void OnInit(ipc_msg_t& msg) override;
+    void OnButton(ipc_msg_t& msg) override;
+    void OnTimer(ipc_msg_t& msg) override;
+
+protected:
+    bool OnItem(STR::ID item) override;
+
+private:
     bool _keyLock = false;
 };
 

@@ -74,4 +74,18 @@ bool CAdasCalibration::OnItem(STR::ID item)
     return true;
 }
 
+CLdwsMode::CLdwsMode(WND::ID wnd)
+    : OptionScreen(wnd, "CLdwsMode",
+          { "ldws", { STR::OFF, STR::ON }, [] { return Prefs()->IsLdwsModeOn() ? 1 : 0; },
+              [](int on) { on ? Prefs()->SetLdwsModeOn() : Prefs()->SetLdwsModeOff(); }, 0 })
+{
+}
+
+CFcwsMode::CFcwsMode(WND::ID wnd)
+    : OptionScreen(wnd, "CFcwsMode",
+          { "fcws", { STR::OFF, STR::ON }, [] { return Prefs()->IsFcwsModeOn() ? 1 : 0; },
+              [](int on) { on ? Prefs()->SetFcwsModeOn() : Prefs()->SetFcwsModeOff(); }, 0 })
+{
+}
+
 } // namespace vk

@@ -1,9 +1,10 @@
 #pragma once
 // Driver assistance: the lane-departure and forward-collision warnings and
 // the speed-camera voices switched in place, and the aiming view that shows
-// the front camera alone, full screen, while the camera is aimed.
+// the front camera alone, full screen, while the camera is aimed. The two
+// warnings also have option pages, registered but opened by no menu item.
 
-#include "dashrec/menus/SettingsWindow.h"
+#include "dashrec/menus/OptionScreen.h"
 
 namespace vk {
 
@@ -22,6 +23,16 @@ public:
 
 protected:
     bool OnItem(STR::ID item) override;
+};
+
+class CLdwsMode : public OptionScreen {
+public:
+    explicit CLdwsMode(WND::ID wnd);
+};
+
+class CFcwsMode : public OptionScreen {
+public:
+    explicit CFcwsMode(WND::ID wnd);
 };
 
 } // namespace vk

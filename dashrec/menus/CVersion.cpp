@@ -45,6 +45,14 @@ const STR::ID OFFTIMER_TEXT[] = { STR::H3, STR::H6, STR::H12, STR::H24, STR::H48
 
 } // namespace
 
+std::string ModelVersion()
+{
+    char line[2 * CVersion::STR_SIZE]; // longer than a page line, so that the page's check still sees an overlong one
+    std::snprintf(line, sizeof(line), "%s (%s-%d%s)", Text(STR::MODEL_NAME), DASHREC_VERSION,
+        Singleton<Micom>::Inst()->GetVersion(), DASHREC_VERSION_SUFFIX);
+    return line;
+}
+
 CVersion::CVersion(WND::ID wnd) : SettingsWindow(wnd, "CVersion", { STR::HOME, STR::MENU_RETURN }, WATCHES_USB)
 {
     for (int line = 0; line < LINES; ++line) {
@@ -77,8 +85,7 @@ void CVersion::SetLine(int line, const char* format, ...)
 
 void CVersion::FillLines()
 {
-    SetLine(0, "%s (%s-%d%s)", Text(STR::MODEL_NAME), DASHREC_VERSION, Singleton<Micom>::Inst()->GetVersion(),
-        DASHREC_VERSION_SUFFIX);
+    SetLine(0, "%s", ModelVersion().c_str());
     StorageLine();
     ResolutionLine();
     ImageLine();

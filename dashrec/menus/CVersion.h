@@ -5,7 +5,12 @@
 
 #include "dashrec/menus/SettingsWindow.h"
 
+#include <string>
+
 namespace vk {
+
+// "MODEL (v1.1.4-7K)": the model, the firmware and the MCU's version.
+std::string ModelVersion();
 
 class CVersion : public SettingsWindow {
 public:

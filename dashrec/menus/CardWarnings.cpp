@@ -1,11 +1,16 @@
 #include "dashrec/menus/CardWarnings.h"
 
 #include "dashrec/core/MessageQueue.h"
+#include "dashrec/core/Pref.h"
 #include "dashrec/core/Sound.h"
 #include "dashrec/core/Storage.h"
 #include "dashrec/devices/LED.h"
 #include "dashrec/dvr/CMainDvr.h"
+#include "dashrec/menus/CVersion.h"
 #include "dashrec/menus/FormatRequest.h"
+#include "dashrec/menus/MenuHelpers.h"
+
+#include <cstdio>
 
 namespace vk {
 
@@ -93,6 +98,40 @@ bool SDExchange::OnItem(STR::ID item)
         return false;
     _sound = false;
     Log("KEY_OK - sound off\n");
+    Close(WND::LIVEVIEW, 0);
+    return true;
+}
+
+void BootingCountTest::OnInit(ipc_msg_t&)
+{
+    Log("Entered\n");
+    Enter();
+    Pref* pref = Singleton<Pref>::Inst();
+    std::snprintf(_str_version, sizeof(_str_version), "%s", ModelVersion().c_str());
+    std::snprintf(_str_count, sizeof(_str_count), "Booting Count = %d", pref->GetBootingCount());
+    menus::BindText(*this, ID_VERSION_LINE, _str_version, "txt != nullptr");
+    menus::BindText(*this, ID_COUNT_LINE, _str_count, "txt != nullptr");
+    pref->IncreaseBootingCount();
+    pref->Save();
+}
+
+void BootingCountTest::OnTimer(ipc_msg_t& msg)
+{
+    if (!IsOwnTick(msg))
+        return;
+    if (++_checkCount < MAX_TICKS)
+        SetTimer(TIMER::FORMAT_CHEKC_CARD, TICK_MS);
+    else
+        Close(WND::LIVEVIEW, 0);
+}
+
+bool BootingCountTest::OnItem(STR::ID item)
+{
+    if (item != STR::OK)
+        return false;
+    Log("KEY_OK - sound off\n");
+    Singleton<Pref>::Inst()->ResetBootingCount();
+    Singleton<Pref>::Inst()->Save();
     Close(WND::LIVEVIEW, 0);
     return true;
 }

@@ -4,6 +4,8 @@
 // card) and its write budget is used up (`SDExchange`, shown at start for 11
 // seconds at most). Both take messages for any window, light the error LED,
 // keep the LCD on and ask for a new card by voice every ten seconds.
+// The booting-count page of the production line shares their frame; the run
+// mode registers it but nothing opens it.
 
 #include "dashrec/menus/SettingsWindow.h"
 
@@ -52,6 +54,28 @@ public:
 protected:
     bool OnItem(STR::ID item) override;
     void OnMenuKey() override {}
+};
+
+// Shows the version and how often the device has started, counts this start
+// and goes back to the live view after 11 seconds; OK resets the count.
+class BootingCountTest : public CardWarning {
+public:
+    static const int MAX_TICKS = 11;
+    static const int ID_VERSION_LINE = 1000;
+    static const int ID_COUNT_LINE = 1001;
+
+    explicit BootingCountTest(WND::ID wnd) : CardWarning(wnd, "BootingCountTest", { STR::OK }) {}
+
+    void OnInit(ipc_msg_t& msg) override;
+    void OnTimer(ipc_msg_t& msg) override;
+
+protected:
+    bool OnItem(STR::ID item) override;
+    void OnMenuKey() override {}
+
+private:
+    char _str_count[64] = {};
+    char _str_version[128] = {};
 };
 
 } // namespace vk

@@ -36,7 +36,7 @@ void OptionScreen::UpdateString()
     obj_text* txt = TextComponent(ID_VALUE);
     if (txt == nullptr)
         VK_ASSERT_REPORT("txt != nullptr");
-    txt->text_id = _option.texts[value];
+    txt->text_id = TextOf(value);
     for (int dot = 0; dot < _option.dots; ++dot) {
         obj_common* img = GetStateComponent(_wnd, ID_DOT + dot);
         if (img == nullptr || img->obj_type != obj_common::IMAGE)

@@ -34,6 +34,8 @@ protected:
     virtual int Step(int value, int delta);
     // The dot lit for a value.
     virtual int DotOf(int value) { return value; }
+    // The text shown for a value.
+    virtual STR::ID TextOf(int value) { return _option.texts[value]; }
 
     bool OnItem(STR::ID item) override;
     void Refresh() override { UpdateString(); }

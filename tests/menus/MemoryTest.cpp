@@ -154,6 +154,51 @@ TEST_F(Memory, WriteErrorPowersOffInParkingModeAndOkFormats)
     EXPECT_EQ(pages.back(), Page(WND::FORMATTING, FormatRequest::USE_CURRENT));
 }
 
+TEST_F(Memory, StoragePageSwitchesThePendingMediumWithTheMenusChecks)
+{
+    UseEmmc();
+    Open(WND::STORAGE, WND::MEMORY);
+    EXPECT_EQ(TextId(WND::STORAGE, 11), STR::INTERNAL_MEMORY);
+    Select(STR::LEFT);
+    EXPECT_EQ(boxes, std::vector<int>({ STR::NO_SD_CARD }));
+
+    InsertCard(BIG_CARD_MIB);
+    pages.clear();
+    Select(STR::RIGHT);
+    EXPECT_EQ(Prefs()->GetTempStorage(), STORAGE::SDCARD);
+    EXPECT_EQ(TextId(WND::STORAGE, 11), STR::SD_CARD);
+    Select(STR::LEFT);
+    EXPECT_EQ(Prefs()->GetTempStorage(), STORAGE::SDCARD) << "keys are dead until the choice is drawn";
+    Fire(WND::STORAGE, TIMER::WAITING_FOR_RENDER);
+    EXPECT_EQ(pages.back(), Page(WND::CHANGE_STORAGE, WND::STORAGE));
+}
+
+TEST_F(Memory, BootingCountPageCountsThisStartAndOkResetsTheCount)
+{
+    Prefs()->ResetBootingCount();
+    Prefs()->IncreaseBootingCount();
+    Prefs()->IncreaseBootingCount();
+    Open(WND::BOOTING_COUNT_TEST, 0);
+    auto text = [this](int id) {
+        return std::string(static_cast<obj_text*>(Object(WND::BOOTING_COUNT_TEST, id))->text_ptr);
+    };
+    EXPECT_NE(text(1000).find(" (v1.1.4-"), std::string::npos) << text(1000);
+    EXPECT_EQ(text(1001), "Booting Count = 2");
+    Prefs()->Load();
+    EXPECT_EQ(Prefs()->GetBootingCount(), 3) << "this start, saved";
+    for (int tick = 0; tick < 10; ++tick)
+        Fire(WND::BOOTING_COUNT_TEST, TIMER::FORMAT_CHEKC_CARD);
+    EXPECT_TRUE(pages.empty());
+    Fire(WND::BOOTING_COUNT_TEST, TIMER::FORMAT_CHEKC_CARD);
+    EXPECT_EQ(pages.back(), Page(WND::LIVEVIEW, 0));
+
+    Open(WND::BOOTING_COUNT_TEST, 0);
+    Select(STR::OK);
+    EXPECT_EQ(pages.back(), Page(WND::LIVEVIEW, 0));
+    Prefs()->Load();
+    EXPECT_EQ(Prefs()->GetBootingCount(), 0);
+}
+
 TEST_F(Memory, ReplacementWarningEndsAfterElevenTicksOrOnOk)
 {
     InsertCard(BIG_CARD_MIB);

@@ -91,6 +91,64 @@ TEST_F(Settings, ParkingItemsStepInPlaceWrapAndShowTheirPicture)
     EXPECT_EQ(Prefs()->GetTemperature(), PARKING::TEMPERATURE::T70);
 }
 
+// The option pages no menu item opens: LEFT on the lowest value gives the
+// highest, RIGHT on the highest the lowest, and the value's text follows.
+TEST_F(Settings, UnopenedOptionPagesStepAndWrapWithTheirText)
+{
+    struct Case {
+        WND::ID wnd;
+        STR::ID key;
+        int from;
+        int expected;
+        STR::ID text;
+        int (*get)();
+        void (*set)(int);
+    } const cases[] = {
+        { WND::MODE, STR::RIGHT, 1, 0, STR::OFF, [] { return Prefs()->GetTempParkingMode() ? 1 : 0; },
+            [](int v) { Prefs()->SetTempParkingMode(PARKING::MODE::VALUE(v)); } },
+        { WND::PARKING_GSENSOR, STR::LEFT, 0, 4, STR::LEVEL_5,
+            [] { return int(Prefs()->GetParkingGsensorSensitivity()); },
+            [](int v) { Prefs()->SetParkingGsensorSensitivity(PARKING::GSENSOR::VALUE(v)); } },
+        { WND::MOTION, STR::RIGHT, 2, 0, STR::LEVEL_2, [] { return int(Prefs()->GetMotionSensitivity()); },
+            [](int v) { Prefs()->SetMotionSensitivity(PARKING::MOTION::VALUE(v)); } },
+        { WND::VOLTAGE, STR::RIGHT, 4, 0, STR::V11_0, [] { return int(Prefs()->GetVoltage()); },
+            [](int v) { Prefs()->SetVoltage(PARKING::VOLTAGE::VALUE(v)); } },
+        { WND::TEMPERATURE, STR::RIGHT, 3, 0, STR::T60, [] { return int(Prefs()->GetTemperature()); },
+            [](int v) { Prefs()->SetTemperature(PARKING::TEMPERATURE::VALUE(v)); } },
+        { WND::OFFTIMER, STR::LEFT, 0, 2, STR::H6, [] { return int(Prefs()->GetOffTimer()); },
+            [](int v) { Prefs()->SetOffTimer(PARKING::OFFTIMER::VALUE(v)); } },
+        // 48 hours, set by the parking menu, is beyond the page: shown as its last.
+        { WND::OFFTIMER, STR::RIGHT, 4, 0, STR::H2, [] { return int(Prefs()->GetOffTimer()); },
+            [](int v) { Prefs()->SetOffTimer(PARKING::OFFTIMER::VALUE(v)); } },
+        { WND::LDWS_MODE, STR::LEFT, 0, 1, STR::ON, [] { return Prefs()->IsLdwsModeOn() ? 1 : 0; },
+            [](int v) { v ? Prefs()->SetLdwsModeOn() : Prefs()->SetLdwsModeOff(); } },
+        { WND::FCWS_MODE, STR::RIGHT, 1, 0, STR::OFF, [] { return Prefs()->IsFcwsModeOn() ? 1 : 0; },
+            [](int v) { v ? Prefs()->SetFcwsModeOn() : Prefs()->SetFcwsModeOff(); } },
+    };
+    for (const Case& c : cases) {
+        c.set(c.from);
+        Open(c.wnd, WND::MANAGE);
+        Select(c.key);
+        EXPECT_EQ(c.get(), c.expected) << "window " << c.wnd << " from " << c.from;
+        EXPECT_EQ(TextId(c.wnd, 11), c.text) << "window " << c.wnd << " from " << c.from;
+    }
+    Screenshot("option_fcws");
+}
+
+TEST_F(Settings, CutOffMenuShowsEachValueAndOpensItsPage)
+{
+    Prefs()->SetVoltage(PARKING::VOLTAGE::V12_2);
+    Prefs()->SetTemperature(PARKING::TEMPERATURE::T75);
+    Prefs()->SetOffTimer(PARKING::OFFTIMER::H48);
+    Open(WND::MANAGE, WND::PARKING);
+    EXPECT_EQ(TextId(WND::MANAGE, 1202), STR::V12_2);
+    EXPECT_EQ(TextId(WND::MANAGE, 1203), STR::T75);
+    EXPECT_EQ(TextId(WND::MANAGE, 1204), STR::H48);
+    Screenshot("cut_off_menu");
+    Select(STR::TEMPERATURE);
+    EXPECT_EQ(pages.back(), std::make_pair(int(WND::TEMPERATURE), int(WND::MANAGE)));
+}
+
 TEST_F(Settings, SelfCheckShowsItsStateAndTheOffTimerOnlyWithParkingModeChosen)
 {
     Prefs()->SetTempParkingMode(PARKING::MODE::OFF);

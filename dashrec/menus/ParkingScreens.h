@@ -1,0 +1,56 @@
+#pragma once
+// Option pages for the parking values that the parking menu steps in place,
+// and the small menu of the cut-off values with their current settings.
+// The run mode registers them but no menu item opens them.
+
+#include "dashrec/menus/OptionScreen.h"
+
+namespace vk {
+
+class CParkingMode : public OptionScreen {
+public:
+    explicit CParkingMode(WND::ID wnd);
+};
+
+class CParkingGsensor : public OptionScreen {
+public:
+    explicit CParkingGsensor(WND::ID wnd);
+};
+
+class CParkingMotion : public OptionScreen {
+public:
+    explicit CParkingMotion(WND::ID wnd);
+};
+
+// A truck's battery is twice a car's: the same stored step reads twice the voltage.
+class CVoltage : public OptionScreen {
+public:
+    explicit CVoltage(WND::ID wnd);
+
+protected:
+    STR::ID TextOf(int value) override;
+};
+
+class CTemperature : public OptionScreen {
+public:
+    explicit CTemperature(WND::ID wnd);
+};
+
+// The page knows the three shortest timers only; a longer stored one shows
+// as its last, so that a value the parking menu set cannot end the program.
+class COffTimer : public OptionScreen {
+public:
+    explicit COffTimer(WND::ID wnd);
+
+protected:
+    int Value() override;
+};
+
+class CMenuManage : public SettingsWindow {
+public:
+    explicit CMenuManage(WND::ID wnd);
+
+    void UpdateSubText() override;
+};
+
+} // namespace vk
