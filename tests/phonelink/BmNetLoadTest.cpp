@@ -11,6 +11,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -71,21 +73,32 @@ TEST(PhoneLinkLoad, ManyCyclesAndManyPhonesAtOnceLeaveNothingBehind)
     // every one is either answered or closed, and none hangs.
     const int phones = 50;
     std::atomic<int> settled{0};
+    std::mutex unsettledMutex;
+    std::vector<std::string> unsettled; // how each phone that did not settle fared
     std::vector<std::thread> threads;
     for (int i = 0; i < phones; ++i) {
-        threads.emplace_back([&settled] {
+        threads.emplace_back([&] {
             PhoneClient phone;
-            if (!phone.Connect())
-                return;
-            phone.Send("{get_version}");
-            std::string reply = phone.Reply(10000);
-            if (reply == "{get_version}" || phone.ClosedByDevice(10000))
-                ++settled;
+            std::string fared;
+            if (!phone.Connect()) {
+                fared = "no connection";
+            } else {
+                bool sent = phone.Send("{get_version}");
+                std::string reply = phone.Reply(10000);
+                if (reply == "{get_version}" || phone.ClosedByDevice(10000))
+                    ++settled;
+                else
+                    fared = std::string(sent ? "sent" : "not sent") + ", reply \"" + reply + "\", not closed";
+            }
+            if (!fared.empty()) {
+                std::lock_guard<std::mutex> lock(unsettledMutex);
+                unsettled.push_back(fared);
+            }
         });
     }
     for (auto& thread : threads)
         thread.join();
-    EXPECT_EQ(settled, phones);
+    EXPECT_EQ(settled, phones) << testing::PrintToString(unsettled);
 
     PhoneClient last;
     ASSERT_TRUE(last.Connect());
