@@ -79,13 +79,6 @@ void MenuBus::SetUp()
     dvr->SetMenuId(WND::LIVEVIEW, 1);
 }
 
-void MenuBus::TearDown()
-{
-    Singleton<vk::UITimer>::Inst()->Finalize();
-    vk::UIQueue::Inst()->Finalize();
-    Singleton<vk::Resource>::Inst()->Finalize();
-}
-
 void MenuBus::InsertCard(int mib, bool layout)
 {
     ASSERT_EQ(Shell("rm -f /tmp/sd.img && " + CardTool() + " make /tmp/sd.img " + std::to_string(mib)), 0);
@@ -111,11 +104,6 @@ void MenuBus::UseEmmc(bool layout)
     }
     Singleton<vk::Pref>::Inst()->SetInternalStorageRecording();
     Singleton<vk::Pref>::Inst()->SetTempStorage(vk::RECORDING::STORAGE::INTERNAL);
-}
-
-void MenuBus::Post(int wnd, int cmd, int param1, int param2)
-{
-    vk::UIQueue::Inst()->SendMessage(wnd, cmd, param1, param2, nullptr);
 }
 
 void MenuBus::Open(WND::ID wnd, int param)
@@ -158,11 +146,6 @@ long long MenuBus::Remaining(WND::ID wnd, TIMER::ID tid)
     return Singleton<vk::UITimer>::Inst()->Remaining(wnd, tid);
 }
 
-std::function<bool(const ipc_msg_t&)> MenuBus::Is(int wnd, int cmd, int param1)
-{
-    return [=](const ipc_msg_t& m) { return m.wnd == wnd && m.cmd == cmd && (param1 < 0 || m.param1 == param1); };
-}
-
 void MenuBus::Dispatch(ipc_msg_t& msg)
 {
     if (msg.cmd == SENTINEL)
@@ -181,21 +164,6 @@ void MenuBus::Dispatch(ipc_msg_t& msg)
         dvr->OnDefault(msg);
 }
 
-bool MenuBus::PumpUntil(const std::function<bool(const ipc_msg_t&)>& done, int timeoutMs)
-{
-    for (int waited = 0; waited < timeoutMs; waited += 20) {
-        ipc_msg_t msg {};
-        if (vk::UIQueue::Inst()->RecvMessage(msg, 20) <= 0)
-            continue;
-        Dispatch(msg);
-        seen.push_back(msg);
-        if (done(msg))
-            return true;
-        waited -= 20; // only idle waits count
-    }
-    return false;
-}
-
 void MenuBus::Settle()
 {
     // Done when a sentinel comes back with nothing handled before it.
@@ -206,19 +174,6 @@ void MenuBus::Settle()
         if (seen.size() == before + 1)
             return;
     }
-}
-
-obj_common* MenuBus::Object(WND::ID wnd, int id)
-{
-    return Singleton<vk::Resource>::Inst()->GetStateComponent(wnd, id);
-}
-
-int MenuBus::TextId(WND::ID wnd, int id)
-{
-    obj_common* obj = Object(wnd, id);
-    if (obj == nullptr || obj->obj_type != obj_common::TEXT)
-        return -1;
-    return static_cast<obj_text*>(obj)->text_id;
 }
 
 } // namespace menutest

@@ -1,22 +1,16 @@
 #pragma once
-// The menu windows driven through the bus in the sandbox. The test thread is
-// the main loop: it hands every message on as the run mode would and keeps
-// it. Windows of the menu tree open for real; a page change to any other
+// The menu windows driven through the bus in the sandbox. Every message is
+// handed on as the run mode would and kept. Windows of the menu tree open for real; a page change to any other
 // window (the live view, the main menu, the backup format dialog) is only
 // recorded. UI timers are armed but never run down: a test fires them itself,
 // so nothing depends on the machine's speed. The message box is a stand-in
 // that records its text.
 
-#include "dashrec/core/MessageIds.h"
-#include "dashrec/core/ipc.h"
 #include "dashrec/dvr/CMainDvr.h"
 #include "dashrec/ui/StrId.h"
-#include "dashrec/ui/UIObject.h"
+#include "tests/menus/BusLoop.h"
 #include "tests/runmode/Harness.h"
 
-#include <gtest/gtest.h>
-
-#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -39,10 +33,9 @@ bool Exists(const std::string& path);
 // background); false when it never was.
 bool Played(const std::string& clip, size_t times);
 
-class MenuBus : public ::testing::Test {
+class MenuBus : public BusLoop {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
     // The recording medium: an SD card of `mib` MiB, laid out by cardform when `layout`.
     void InsertCard(int mib, bool layout = false);
@@ -50,7 +43,6 @@ protected:
     // The internal eMMC records; its partition is a blank image or laid out.
     void UseEmmc(bool layout = false);
 
-    void Post(int wnd, int cmd, int param1 = 0, int param2 = 0);
     // Opens `wnd` as the run mode does on a page change, and handles its INIT.
     void Open(WND::ID wnd, int param);
     void Key(int key);
@@ -60,24 +52,17 @@ protected:
     void Fire(WND::ID wnd, TIMER::ID tid);
     long long Remaining(WND::ID wnd, TIMER::ID tid);
 
-    // Handles messages until one that matches has been handled; false on time-out.
-    bool PumpUntil(const std::function<bool(const ipc_msg_t&)>& done, int timeoutMs = 3000);
     // Handles what is queued now and what that leads to.
     void Settle();
-    static std::function<bool(const ipc_msg_t&)> Is(int wnd, int cmd, int param1 = -1);
-
-    obj_common* Object(WND::ID wnd, int id);
-    int TextId(WND::ID wnd, int id);
 
     vk::CMainDvr* dvr = nullptr;
-    std::vector<ipc_msg_t> seen;
     // Page changes the run mode made: the window, and the INIT's param1.
     std::vector<std::pair<int, int>> pages;
     // Texts the message box was given, in order.
     std::vector<int> boxes;
 
 private:
-    void Dispatch(ipc_msg_t& msg);
+    void Dispatch(ipc_msg_t& msg) override;
 };
 
 } // namespace menutest

@@ -1,11 +1,10 @@
 #pragma once
 // The menu windows driven through the bus in the sandbox, without the media
 // engine: the run mode's registry and page changes are the real ones, the live
-// view is a stand-in that only notes its openings. The test thread is the main
-// loop: it receives every message, hands it on as the run mode would and keeps
-// it, so what the windows posted and the timers that fired are seen.
+// view is a stand-in that only notes its openings. Every message is handed on
+// as the run mode would and kept, so what the windows posted and the timers
+// that fired are seen.
 
-#include "dashrec/core/MessageQueue.h"
 #include "dashrec/core/Pref.h"
 #include "dashrec/dvr/CMainDvr.h"
 #include "dashrec/menus/CMenu.h"
@@ -15,11 +14,11 @@
 #include "dashrec/ui/Resource.h"
 #include "dashrec/ui/UITimer.h"
 #include "host/display/LcdShot.h"
+#include "tests/menus/BusLoop.h"
 #include "tests/runmode/Harness.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -50,14 +49,7 @@ public:
     int openings = 0;
 };
 
-using Match = std::function<bool(const ipc_msg_t&)>;
-
-inline Match Is(int wnd, int cmd, int param1 = -1)
-{
-    return [=](const ipc_msg_t& m) { return m.wnd == wnd && m.cmd == cmd && (param1 == -1 || m.param1 == param1); };
-}
-
-class MenuTest : public ::testing::Test {
+class MenuTest : public BusLoop {
 protected:
     void SetUp() override
     {
@@ -85,24 +77,12 @@ protected:
         return window;
     }
 
-    void TearDown() override
-    {
-        Singleton<vk::UITimer>::Inst()->Finalize();
-        vk::UIQueue::Inst()->Finalize();
-        vk::Resource::Inst()->Finalize();
-    }
-
     // Opens a window as the run mode does after a page change from `caller`.
     void Open(WND::ID wnd, WND::ID caller)
     {
         opened = WND::INVALID;
         dvr->SetPage(wnd, caller);
         ASSERT_TRUE(Reached(wnd)) << "window " << wnd;
-    }
-
-    void Post(int wnd, int cmd, int param1 = 0, int param2 = 0)
-    {
-        vk::UIQueue::Inst()->SendMessage(wnd, cmd, param1, param2, nullptr);
     }
 
     // A key as the key thread sends it, to the current window; returns once
@@ -115,7 +95,7 @@ protected:
         EXPECT_TRUE(Handled([&] { return SeenCount(Is(wnd, WM::BUTTON, key)) > before; }));
     }
 
-    void Dispatch(ipc_msg_t& msg)
+    void Dispatch(ipc_msg_t& msg) override
     {
         if (msg.cmd == WM::CHANGE_PAGE)
             dvr->SetPage(WND::ID(msg.param1), msg.param2);
@@ -123,22 +103,6 @@ protected:
             dvr->OnDefault(msg);
         if (msg.cmd == WM::INIT && msg.wnd == dvr->CurrentWindow())
             opened = WND::ID(msg.wnd);
-    }
-
-    // Handles messages until one that matches has been handled; false on time-out.
-    bool PumpUntil(const Match& done, int timeoutMs = 3000)
-    {
-        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (std::chrono::steady_clock::now() < end) {
-            ipc_msg_t msg {};
-            if (vk::UIQueue::Inst()->RecvMessage(msg, 20) <= 0)
-                continue;
-            Dispatch(msg);
-            seen.push_back(msg);
-            if (done(msg))
-                return true;
-        }
-        return false;
     }
 
     // Handles messages until `done` holds, if it does not yet; false on time-out.
@@ -151,11 +115,6 @@ protected:
     bool Reached(WND::ID wnd)
     {
         return Handled([&] { return opened == wnd; });
-    }
-
-    void PumpFor(int ms)
-    {
-        PumpUntil([](const ipc_msg_t&) { return false; }, ms);
     }
 
     size_t SeenCount(const Match& match) const
@@ -216,7 +175,6 @@ protected:
     std::shared_ptr<vk::CMenu> menu;
     WND::ID opened = WND::INVALID; // the last window that handled its INIT
     std::map<int, std::shared_ptr<vk::MessageHandler>> windows;
-    std::vector<ipc_msg_t> seen;
 };
 
 } // namespace menutest

@@ -12,10 +12,10 @@
 #include "dashrec/ui/Resource.h"
 #include "dashrec/ui/UITimer.h"
 #include "host/display/LcdShot.h"
+#include "tests/menus/BusLoop.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -64,12 +64,7 @@ public:
     void OnInit(ipc_msg_t&) override {}
 };
 
-inline std::function<bool(const ipc_msg_t&)> Is(int wnd, int cmd)
-{
-    return [wnd, cmd](const ipc_msg_t& msg) { return msg.wnd == wnd && msg.cmd == cmd; };
-}
-
-class MenuWindows : public ::testing::Test {
+class MenuWindows : public BusLoop {
 protected:
     void SetUp() override
     {
@@ -88,13 +83,6 @@ protected:
             dvr->RegisterHandler(id, std::make_shared<Listener>(id));
     }
 
-    void TearDown() override
-    {
-        vk::Singleton<vk::UITimer>::Inst()->Finalize();
-        vk::UIQueue::Inst()->Finalize();
-        vk::Resource::Inst()->Finalize();
-    }
-
     // The real window of `id` in place of its stand-in.
     template <typename Window>
     Window* Use(vk::WND::ID id)
@@ -109,26 +97,6 @@ protected:
     {
         dvr->SetPage(id, caller);
         ASSERT_TRUE(PumpUntil(Is(id, WM::INIT), 1000));
-    }
-
-    bool PumpUntil(const std::function<bool(const ipc_msg_t&)>& done, int timeoutMs)
-    {
-        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (std::chrono::steady_clock::now() < end) {
-            ipc_msg_t msg {};
-            if (vk::UIQueue::Inst()->RecvMessage(msg, 20) <= 0)
-                continue;
-            Deliver(msg);
-            seen.push_back(msg);
-            if (done(msg))
-                return true;
-        }
-        return false;
-    }
-
-    void PumpFor(int ms)
-    {
-        PumpUntil([](const ipc_msg_t&) { return false; }, ms);
     }
 
     // A key on the current window, delivered; what it causes is posted after it.
@@ -169,11 +137,6 @@ protected:
         return cmds;
     }
 
-    int TextId(int wnd, int id)
-    {
-        return static_cast<obj_text*>(vk::Resource::Inst()->GetStateComponent(wnd, id))->text_id;
-    }
-
     // Has the current window paint itself, then saves what the LCD shows
     // into the build's screenshot folder.
     std::string Screenshot(const std::string& name)
@@ -189,7 +152,6 @@ protected:
     }
 
     vk::CMainDvr* dvr = nullptr;
-    std::vector<ipc_msg_t> seen;
 
 private:
     static constexpr WND::ID LISTENERS[] = { WND::LIVEVIEW, WND::MAINMENU, WND::MESSAGE_BOX, WND::MEMORY,
@@ -216,7 +178,7 @@ private:
         ASSERT_EQ(chdir("/tmp/work"), 0);
     }
 
-    void Deliver(ipc_msg_t& msg)
+    void Dispatch(ipc_msg_t& msg) override
     {
         if (msg.cmd == WM::CHANGE_PAGE)
             dvr->SetPage(WND::ID(msg.param1), msg.param2);

@@ -21,35 +21,30 @@
 #include "dashrec/ui/UITimer.h"
 #include "host/display/LcdShot.h"
 #include "host/soc/Vo.h"
+#include "tests/menus/BusLoop.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <string>
 #include <unistd.h>
 
 namespace {
 
+using menutest::Is;
 using vk::Singleton;
 namespace WM = vk::WM;
 namespace WND = vk::WND;
 namespace TIMER = vk::TIMER;
 namespace PARAM1 = vk::PARAM1;
-using Match = std::function<bool(const ipc_msg_t&)>;
 
 long long NowMs()
 {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-Match Is(int wnd, int cmd, int param1 = -1)
-{
-    return [=](const ipc_msg_t& m) { return m.wnd == wnd && m.cmd == cmd && (param1 < 0 || m.param1 == param1); };
 }
 
 int Touch(int x, int y)
@@ -60,7 +55,7 @@ int Touch(int x, int y)
 const char* const FRONT = "NORM261210-100500F.MP4";
 const char* const REAR = "NORM261210-100500R.MP4";
 
-class Playback : public ::testing::Test {
+class Playback : public menutest::BusLoop {
 protected:
     void SetUp() override
     {
@@ -99,37 +94,12 @@ protected:
 
     void TearDown() override { Singleton<vk::UITimer>::Inst()->Finalize(); }
 
-    void Post(int wnd, int cmd, int param1 = 0, int param2 = 0)
-    {
-        vk::UIQueue::Inst()->SendMessage(wnd, cmd, param1, param2, nullptr);
-    }
-
-    void Dispatch(ipc_msg_t& msg)
+    void Dispatch(ipc_msg_t& msg) override
     {
         if (msg.cmd == WM::CHANGE_PAGE)
             dvr->SetPage(WND::ID(msg.param1), msg.param2);
         else if (msg.wnd != WND::CMAIN_DVR)
             dvr->OnDefault(msg);
-    }
-
-    // Handles messages until one that matches has been handled; false on time-out.
-    bool PumpUntil(const Match& done, int timeoutMs)
-    {
-        long long end = NowMs() + timeoutMs;
-        while (NowMs() < end) {
-            ipc_msg_t msg {};
-            if (vk::UIQueue::Inst()->RecvMessage(msg, 20) <= 0)
-                continue;
-            Dispatch(msg);
-            if (done(msg))
-                return true;
-        }
-        return false;
-    }
-
-    void PumpFor(int ms)
-    {
-        PumpUntil([](const ipc_msg_t&) { return false; }, ms);
     }
 
     // Opens a window as the run mode does, with its caller.
@@ -155,7 +125,6 @@ protected:
 
     bool Opened(WND::ID wnd, int timeoutMs = 3000) { return PumpUntil(Is(wnd, WM::INIT), timeoutMs); }
 
-    obj_common* Object(int wnd, int id) { return vk::Resource::Inst()->GetStateComponent(wnd, id); }
     const char* Text(int wnd, int id)
     {
         obj_common* obj = Object(wnd, id);
