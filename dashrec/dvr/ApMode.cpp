@@ -5,6 +5,7 @@
 #include "dashrec/dvr/CMainDvr.h"
 #include "dashrec/dvr/FileLoop.h"
 #include "dashrec/dvr/MobileList.h"
+#include "dashrec/menus/MenuHelpers.h"
 
 namespace vk {
 
@@ -19,25 +20,8 @@ SDDebug* Log()
 
 void ApMode::OnMessage(ipc_msg_t& msg)
 {
-    switch (msg.cmd) {
-    case WM::INIT:
-        OnInit(msg);
-        break;
-    case WM::PAINT:
-        OnPaint(msg);
-        break;
-    case WM::TIMER:
+    if (!menus::DispatchBasic(*this, msg) && msg.cmd == WM::TIMER)
         OnTimer(msg);
-        break;
-    case WM::CLOSE:
-        OnClose(msg);
-        break;
-    case WM::BUTTON:
-        OnButton(msg);
-        break;
-    default:
-        break;
-    }
 }
 
 void ApMode::WakeScreen()

@@ -3,6 +3,7 @@
 #include "dashrec/core/Pref.h"
 #include "dashrec/core/SDDebug.h"
 #include "dashrec/menus/FormatRequest.h"
+#include "dashrec/menus/MenuHelpers.h"
 #include "dashrec/ui/Resource.h"
 
 #include <cstdarg>
@@ -53,29 +54,12 @@ void SettingsWindow::OnMessage(ipc_msg_t& msg)
 
 void SettingsWindow::Dispatch(ipc_msg_t& msg)
 {
-    switch (msg.cmd) {
-    case WM::INIT:
-        OnInit(msg);
-        break;
-    case WM::PAINT:
-        OnPaint(msg);
-        break;
-    case WM::TIMER:
+    if (menus::DispatchBasic(*this, msg))
+        return;
+    if (msg.cmd == WM::TIMER)
         OnTimer(msg);
-        break;
-    case WM::CLOSE:
-        OnClose(msg);
-        break;
-    case WM::BUTTON:
-        OnButton(msg);
-        break;
-    case WM::CONNECT_USB:
-        if (_features & WATCHES_USB)
-            Close(WND::LIVEVIEW);
-        break;
-    default:
-        break;
-    }
+    else if (msg.cmd == WM::CONNECT_USB && (_features & WATCHES_USB))
+        Close(WND::LIVEVIEW);
 }
 
 void SettingsWindow::OnInit(ipc_msg_t& msg)
