@@ -26,14 +26,6 @@ CBackupFile::CBackupFile(WND::ID wnd) : FileListsMenu(wnd, 6, "[CBackupFile]", "
     SetStartPage();
 }
 
-void CBackupFile::OnMessage(ipc_msg_t& msg)
-{
-    if (!menus::Accepts(*this, msg, "[CBackupFile]") || menus::DispatchBasic(*this, msg) || DispatchLoading(msg))
-        return;
-    if (msg.cmd == WM::CONNECT_USB)
-        SendMessage(_wnd, WM::CLOSE, WND::LIVEVIEW, _wnd);
-}
-
 void CBackupFile::OnInit(ipc_msg_t& msg)
 {
     SetCaller(static_cast<WND::ID>(msg.param1));
@@ -44,15 +36,9 @@ void CBackupFile::OnInit(ipc_msg_t& msg)
     LoadIfStale();
 }
 
-void CBackupFile::OnKeyOk()
+void CBackupFile::OnItem(STR::ID item)
 {
-    switch (GetStringIdOfFocusedButton()) {
-    case STR::HOME:
-        SendMessage(_wnd, WM::BUTTON, PARAM1::KEY_HOME, PARAM2::NO_SOUND);
-        break;
-    case STR::MENU_RETURN:
-        SendMessage(_wnd, WM::BUTTON, PARAM1::KEY_MENU, PARAM2::NO_SOUND);
-        break;
+    switch (item) {
     case STR::COPY_RECENT_FILES:
         OpenCopyMenu(WND::COPY_RECENT);
         break;

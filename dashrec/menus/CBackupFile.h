@@ -11,13 +11,12 @@ class CBackupFile : public FileListsMenu {
 public:
     explicit CBackupFile(WND::ID wnd);
 
-    void OnMessage(ipc_msg_t& msg) override;
     void OnInit(ipc_msg_t& msg) override;
 
 private:
     static constexpr int BT_USB_FORMAT = 5;
 
-    void OnKeyOk() override;
+    void OnItem(STR::ID item) override;
     void OpenCopyMenu(WND::ID menu);
     void OpenUsbFormat();
 };

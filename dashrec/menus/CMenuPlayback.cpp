@@ -55,24 +55,6 @@ CMenuPlayback::CMenuPlayback(WND::ID wnd)
     SetStartPage();
 }
 
-void CMenuPlayback::OnMessage(ipc_msg_t& msg)
-{
-    if (!menus::Accepts(*this, msg, "[CMenuPlayback]"))
-        return;
-    if (menus::DispatchBasic(*this, msg) || DispatchLoading(msg))
-        return;
-    switch (msg.cmd) {
-    case WM::CONNECT_USB:
-        OnConnectUSB();
-        break;
-    case WM::DISCONNECT_USB:
-        OnDisconnectUSB();
-        break;
-    default:
-        break;
-    }
-}
-
 void CMenuPlayback::OnInit(ipc_msg_t& msg)
 {
     SetCaller(static_cast<WND::ID>(msg.param1));
@@ -92,11 +74,10 @@ void CMenuPlayback::UpdateSubText()
         std::snprintf(_sub[i], sizeof(_sub[i]), "%zu", lists->GetSize(FOLDERS[i].name));
 }
 
-void CMenuPlayback::OnKeyOk()
+void CMenuPlayback::OnItem(STR::ID item)
 {
-    STR::ID text = GetStringIdOfFocusedButton();
     for (const Folder& folder : FOLDERS) {
-        if (folder.text != text)
+        if (folder.text != item)
             continue;
         if (Singleton<FileLists>::Inst()->GetSize(folder.name) != 0)
             SendMessage(_wnd, WM::CLOSE, folder.list, _wnd);
@@ -104,17 +85,7 @@ void CMenuPlayback::OnKeyOk()
             Log()->Print("%s", folder.emptyLog);
         return;
     }
-    if (text == STR::MENU_RETURN)
-        SendMessage(_wnd, WM::BUTTON, PARAM1::KEY_MENU, PARAM2::NO_SOUND);
-    else if (text == STR::HOME)
-        SendMessage(_wnd, WM::BUTTON, PARAM1::KEY_HOME, PARAM2::NO_SOUND);
-    else
-        VK_ASSERT(0 && "[CMenuPlayback]Invalid string id");
-}
-
-void CMenuPlayback::OnConnectUSB()
-{
-    SendMessage(_wnd, WM::CLOSE, WND::LIVEVIEW, _wnd);
+    VK_ASSERT(0 && "[CMenuPlayback]Invalid string id");
 }
 
 } // namespace vk

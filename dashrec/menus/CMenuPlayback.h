@@ -10,15 +10,13 @@ class CMenuPlayback : public FileListsMenu {
 public:
     explicit CMenuPlayback(WND::ID wnd);
 
-    void OnMessage(ipc_msg_t& msg) override;
     void OnInit(ipc_msg_t& msg) override;
     void UpdateSubText() override;
 
 private:
     static constexpr int FOLDER_COUNT = 4;
-    void OnConnectUSB();
-    void OnDisconnectUSB() {}
-    void OnKeyOk() override;
+
+    void OnItem(STR::ID item) override;
 
     char _sub[FOLDER_COUNT][16] = {};
 };

@@ -55,15 +55,23 @@ void FileListsMenu::LoadLists()
     UIQueue::Inst()->SendMessage(_wnd, WM::UPDATE, 0, 0, nullptr);
 }
 
-bool FileListsMenu::DispatchLoading(ipc_msg_t& msg)
+void FileListsMenu::OnMessage(ipc_msg_t& msg)
 {
-    if (msg.cmd == WM::UPDATE)
+    if (!menus::Accepts(*this, msg, _tag) || menus::DispatchBasic(*this, msg))
+        return;
+    switch (msg.cmd) {
+    case WM::UPDATE:
         OnUpdate();
-    else if (msg.cmd == WM::TIMER)
+        break;
+    case WM::TIMER:
         OnTimer(msg);
-    else
-        return false;
-    return true;
+        break;
+    case WM::CONNECT_USB:
+        SendMessage(_wnd, WM::CLOSE, WND::LIVEVIEW, _wnd);
+        break;
+    default:
+        break;
+    }
 }
 
 void FileListsMenu::OnUpdate()
@@ -117,6 +125,17 @@ void FileListsMenu::OnButton(ipc_msg_t& msg)
     default:
         break;
     }
+}
+
+void FileListsMenu::OnKeyOk()
+{
+    STR::ID item = GetStringIdOfFocusedButton();
+    if (item == STR::HOME)
+        SendMessage(_wnd, WM::BUTTON, PARAM1::KEY_HOME, PARAM2::NO_SOUND);
+    else if (item == STR::MENU_RETURN)
+        SendMessage(_wnd, WM::BUTTON, PARAM1::KEY_MENU, PARAM2::NO_SOUND);
+    else
+        OnItem(item);
 }
 
 void FileListsMenu::OnClose(ipc_msg_t& msg)

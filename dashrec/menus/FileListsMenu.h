@@ -1,8 +1,9 @@
 #pragma once
 // A menu window that needs the recording file lists: entering it re-reads
 // them on a thread of its own when they are stale, with a sand clock turning
-// meanwhile and the keys blocked. The menu key goes back, the home key to
-// the live view; OK is the window's own.
+// meanwhile and the keys blocked. The menu key and MENU_RETURN go back, the
+// home key, HOME and the USB cable to the live view; other items are the
+// window's own.
 
 #include "dashrec/ui/MessageHandler.h"
 
@@ -14,6 +15,7 @@ class FileListsMenu : public MessageHandler {
 public:
     ~FileListsMenu() override;
 
+    void OnMessage(ipc_msg_t& msg) override;
     void OnClose(ipc_msg_t& msg) override;
     void OnButton(ipc_msg_t& msg) override;
 
@@ -21,13 +23,12 @@ protected:
     // `backLog` is the card log's line for the menu key.
     FileListsMenu(WND::ID wnd, int buttons, const char* tag, const char* backLog);
 
-    virtual void OnKeyOk() = 0;
+    // KEY_OK on an item other than HOME and MENU_RETURN.
+    virtual void OnItem(STR::ID item) = 0;
 
     // Starts the loading thread when the lists are stale and tells whether it
     // did; with current lists the window is updated at once.
     bool LoadIfStale();
-    // UPDATE and TIMER, the loading's messages; false for any other command.
-    bool DispatchLoading(ipc_msg_t& msg);
 
     bool _blockKeys = false;
 
@@ -35,6 +36,7 @@ private:
     static constexpr unsigned CLOCK_FRAMES = 9;
 
     void LoadLists();
+    void OnKeyOk();
     void OnUpdate();
     void OnTimer(ipc_msg_t& msg);
     void ShowClockFrame(unsigned frame);
