@@ -4,5 +4,6 @@ set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 dir=$1
 shift
-cmake -S "$top" -B "$dir" -G Ninja -Wno-dev "$@" > "$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; exit 1; }
+mkdir -p "$dir"
+cmake -S "$top" -B "$dir" -G Ninja -Wno-dev "$@" > "$dir/configure.log" 2>&1 || { cat "$dir/configure.log"; exit 1; }
 ninja -C "$dir"

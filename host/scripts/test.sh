@@ -14,7 +14,6 @@ if [ "${DASHREC_SANITIZE:-0}" = 1 ]; then
     args=(-DDASHREC_SANITIZE=ON)
     export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 fi
-mkdir -p build
 host/scripts/build.sh "$dir" "${args[@]}"
 # Media tests run cameras and encoders in real time: one that a loaded
 # machine made miss its mark runs once more.
