@@ -12,6 +12,14 @@ namespace board {
 namespace {
 
 const int POLL_MS = 10;
+const auto AWAIT_CHECK_PERIOD = std::chrono::milliseconds(100);
+// A run whose program never gets there goes on, so that its checks say what went wrong.
+const double AWAIT_LIMIT_SEC = 180;
+
+double Seconds(std::chrono::steady_clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
 
 } // namespace
 
@@ -31,7 +39,7 @@ bool Board::Start()
     _outside.Start(_state);
     // What holds from the start is in place before the program starts.
     _start = Clock::now();
-    PlayDueEvents(0);
+    PlayDueEvents(_start);
     _running = true;
     _thread = std::thread(&Board::Run, this);
     return true;
@@ -52,7 +60,7 @@ void Board::Run()
     while (_running) {
         ReadFromProgram();
         Clock::time_point now = Clock::now();
-        PlayDueEvents(std::chrono::duration<double>(now - _start).count());
+        PlayDueEvents(now);
         if (now >= nextStatus && !PoweredOff()) {
             McuModel::Bytes frames = McuModel::StatusFrames(_state);
             _line.Write(frames.data(), frames.size());
@@ -61,12 +69,19 @@ void Board::Run()
     }
 }
 
-void Board::PlayDueEvents(double elapsedSec)
+void Board::PlayDueEvents(Clock::time_point now)
 {
     const std::vector<ScenarioEvent>& events = _scenario.Events();
     bool played = false;
-    while (_nextEvent < events.size() && events[_nextEvent].atSec <= elapsedSec) {
-        const ScenarioEvent& event = events[_nextEvent++];
+    while (_nextEvent < events.size() && events[_nextEvent].atSec <= Seconds(now - _start)) {
+        const ScenarioEvent& event = events[_nextEvent];
+        if (event.until) {
+            if (!AwaitMet(event, now))
+                break;
+            ++_nextEvent;
+            continue;
+        }
+        ++_nextEvent;
         std::fprintf(stderr, "[boardsim] %s\n", event.text.c_str());
         event.apply(_state);
         played = true;
@@ -81,9 +96,34 @@ void Board::PlayDueEvents(double elapsedSec)
     }
     if (_nextEvent == events.size()) {
         std::lock_guard<std::mutex> lock(_mutex);
+        if (!_ended)
+            std::fprintf(stderr, "[boardsim] scenario played\n");
         _ended = true;
         _changed.notify_all();
     }
+}
+
+bool Board::AwaitMet(const ScenarioEvent& event, Clock::time_point now)
+{
+    if (_awaitSince == Clock::time_point()) {
+        _awaitSince = now;
+        std::fprintf(stderr, "[boardsim] %s\n", event.text.c_str());
+    }
+    if (now < _nextAwaitCheck)
+        return false;
+    _nextAwaitCheck = now + AWAIT_CHECK_PERIOD;
+    bool met = event.until();
+    double waited = Seconds(now - _awaitSince);
+    if (!met && waited < AWAIT_LIMIT_SEC)
+        return false;
+    if (met)
+        std::fprintf(stderr, "[boardsim] met after %.1f s\n", waited);
+    else
+        std::fprintf(stderr, "[boardsim] not met in %.0f s: the timeline goes on\n", waited);
+    // The timeline stood still while it waited.
+    _start = now - std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(event.atSec));
+    _awaitSince = Clock::time_point();
+    return true;
 }
 
 void Board::ApplyToBoard()

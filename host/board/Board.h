@@ -49,7 +49,9 @@ private:
     using Clock = std::chrono::steady_clock;
 
     void Run();
-    void PlayDueEvents(double elapsedSec);
+    void PlayDueEvents(Clock::time_point now);
+    // An await at the head of the timeline: true once it is met (or given up).
+    bool AwaitMet(const ScenarioEvent& event, Clock::time_point now);
     void ApplyToBoard();
     void ReadFromProgram();
     void Record(const McuFrame& frame);
@@ -69,7 +71,9 @@ private:
     bool _poweredOff = false;
     bool _ended = false;
 
-    Clock::time_point _start;
+    Clock::time_point _start; // the timeline's time 0, moved on by the time spent awaiting
+    Clock::time_point _awaitSince; // while an await holds the timeline
+    Clock::time_point _nextAwaitCheck;
     std::atomic<bool> _running { false };
     std::thread _thread;
 };

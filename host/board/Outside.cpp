@@ -1,5 +1,6 @@
 #include "host/board/Outside.h"
 
+#include "host/board/ProgramWatch.h"
 #include "host/board/Sysfs.h"
 #include "host/soc/SceneControl.h"
 
@@ -159,13 +160,12 @@ void Outside::ApplyPreferences(const BoardState& state)
 
 void Outside::Kill()
 {
-    std::ifstream file(HostFile("dashrec.pid"));
-    long pid = 0;
-    if (!(file >> pid) || pid <= 1) {
+    pid_t pid = ProgramPid();
+    if (pid == 0) {
         std::fprintf(stderr, "[boardsim] kill: no program pid in %s\n", HostFile("dashrec.pid").c_str());
         return;
     }
-    if (kill(static_cast<pid_t>(pid), SIGKILL) != 0) {
+    if (kill(pid, SIGKILL) != 0) {
         std::perror("[boardsim] kill");
         return;
     }

@@ -1,9 +1,11 @@
 #include "host/board/Scenario.h"
 
+#include "host/board/ProgramWatch.h"
 #include "host/board/SensorEvents.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <sstream>
 
 namespace board {
@@ -158,7 +160,20 @@ bool ParseTime(const std::string& word, double& seconds)
     return ParseQuantity(word, "s", seconds) && seconds >= 0;
 }
 
-bool ParseLine(const Words& words, ScenarioEvent& event, std::string& error)
+// "await recording": what the timeline waits for; the awaits of one scenario share a watch.
+bool ParseAwait(const Words& args, const std::shared_ptr<RecordingWatch>& watch, std::function<bool()>& until,
+                std::string& error)
+{
+    if (args.size() != 1 || args[0] != "recording") {
+        error = "expected await recording";
+        return false;
+    }
+    until = [watch] { return watch->Met(); };
+    return true;
+}
+
+bool ParseLine(const Words& words, const std::shared_ptr<RecordingWatch>& watch, ScenarioEvent& event,
+               std::string& error)
 {
     if (!ParseTime(words[0], event.atSec)) {
         error = "bad time \"" + words[0] + "\"";
@@ -168,6 +183,8 @@ bool ParseLine(const Words& words, ScenarioEvent& event, std::string& error)
         error = "no event";
         return false;
     }
+    if (words[1] == "await")
+        return ParseAwait(Words(words.begin() + 2, words.end()), watch, event.until, error);
     for (const EventKind& kind : EVENT_KINDS)
         if (words[1] == kind.name)
             return kind.parse(Words(words.begin() + 2, words.end()), event.apply, error);
@@ -180,6 +197,7 @@ bool ParseLine(const Words& words, ScenarioEvent& event, std::string& error)
 bool Scenario::Parse(const std::string& text, std::string& error)
 {
     _events.clear();
+    auto watch = std::make_shared<RecordingWatch>();
     std::istringstream lines(text);
     std::string line;
     for (int number = 1; std::getline(lines, line); ++number) {
@@ -193,7 +211,7 @@ bool Scenario::Parse(const std::string& text, std::string& error)
         event.line = number;
         event.text = line;
         std::string reason;
-        if (!ParseLine(words, event, reason)) {
+        if (!ParseLine(words, watch, event, reason)) {
             error = "line " + std::to_string(number) + ": " + reason;
             _events.clear();
             return false;

@@ -4,7 +4,9 @@
 //   0s acc on 12.4V
 //   5s acc off
 // Times are seconds ("5s", "2.5s") or milliseconds ("500ms"); blank lines and
-// lines starting with '#' are skipped. Each kind of event is one row of the
+// lines starting with '#' are skipped. "await recording" holds the timeline
+// until the program has started its next recording (a new front and rear file
+// open); the clock stands still meanwhile, so later times count from then. Each kind of event is one row of the
 // table in Scenario.cpp: its name and the parser of its arguments.
 
 #include "host/board/SensorState.h"
@@ -34,6 +36,7 @@ struct ScenarioEvent {
     int line = 0;
     std::string text;
     std::function<void(BoardState&)> apply;
+    std::function<bool()> until; // an await: the timeline holds here until it is true
 };
 
 class Scenario {

@@ -199,6 +199,13 @@ unmount_device() { # every mount of a node
 
 command=${1:-}
 shift || true
+# One change of the media at a time: a card pulled, or a volume written back,
+# while another process mounts it waits until that mount is laid out, so no
+# half-made mount record is ever read.
+if [[ $command != make ]]; then
+    exec 9> "$state/lock"
+    flock 9
+fi
 case $command in
     make)
         truncate -s "$(($2 * 1048576))" "$1"

@@ -4,8 +4,8 @@
 # the launcher, the board simulator plays the car along SCENARIO, and dashrec
 # runs against both, its developer console asked for a screenshot every few
 # seconds. The run ends when dashrec ends by itself (power-off, a kill) or,
-# some seconds after the scenario's last event, through its message bus as
-# the launcher's exit would. Then the card is written back into its image and
+# some seconds after the board simulator has played the scenario's last
+# event, through its message bus as the launcher's exit would. Then the card is written back into its image and
 # OUT holds what a driver would look at:
 #   sd.img          the card            card-log/   its log and counters
 #   recordings/     the recordings, by folder       screenshots/  the LCD
@@ -35,15 +35,6 @@ FRAME_MS=33
 mkdir -p "$out"/{screenshots,recordings,card-log}
 
 say() { echo "[run] $*"; }
-
-# The scenario's length in seconds: its last event's time, rounded up.
-scenario_seconds() {
-    awk '$1 !~ /^#/ && NF >= 2 {
-            t = $1; s = t ~ /ms$/ ? t / 1000 : t + 0
-            if (s > last) last = s
-        }
-        END { printf "%d\n", last + 0.999 }' "$1"
-}
 
 # Encodes a few frames of each camera's size; live when both together take
 # well under a frame's interval.
@@ -142,18 +133,22 @@ pid=$!
 echo "$pid" > "$DASHREC_HOST_DIR/dashrec.pid"
 say "dashrec $pid runs $(basename "$scenario")"
 
-ends_at=$((SECONDS + $(scenario_seconds "$scenario") + GRACE_SECONDS))
+# Set once the simulator has played the last event: its awaits follow the program, not the clock.
+ends_at=
 next_shot=$((SECONDS + SHOT_SECONDS))
 asked=
 while alive "$pid"; do
+    if [[ -z $ends_at ]] && grep -q "^\[boardsim\] scenario played$" "$out/boardsim.log"; then
+        ends_at=$((SECONDS + GRACE_SECONDS))
+    fi
     # No shot once the run is being ended: the screen may be gone by then.
-    if ((SECONDS >= next_shot && SECONDS < ends_at)); then
+    if ((SECONDS >= next_shot)) && { [[ -z $ends_at ]] || ((SECONDS < ends_at)); }; then
         printf k >&3
         next_shot=$((SECONDS + SHOT_SECONDS))
     fi
     collect_screenshots
     # The bus drops what is posted before the program listens: ask until it ends.
-    if ((SECONDS >= ends_at)); then
+    if [[ -n $ends_at ]] && ((SECONDS >= ends_at)); then
         [[ -n $asked ]] || say "asking dashrec to end: the scenario is over"
         asked=1
         "$here/post-message.sh" 348 2026 2>/dev/null || true

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <unistd.h>
 
 namespace soc {
 namespace {
@@ -66,7 +67,8 @@ std::shared_ptr<ReplayLoop> Load(const std::string& path)
 
 void Store(const std::string& path, const ReplayLoop& loop)
 {
-    std::string temp = path + ".part";
+    // Of this process alone: several test programs may make the same loop at once.
+    std::string temp = path + "." + std::to_string(getpid()) + ".part";
     {
         std::ofstream os(temp, std::ios::binary | std::ios::trunc);
         os.write(kMagic, sizeof(kMagic) - 1);

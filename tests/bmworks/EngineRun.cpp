@@ -1,6 +1,9 @@
 #include "EngineRun.h"
 
+#include <sys/stat.h>
+
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <future>
@@ -14,6 +17,15 @@ BmWorks* Engine()
         return w;
     }();
     return works;
+}
+
+void UseReplayEncoding()
+{
+    setenv("DASHREC_SOC_VENC", "replay", 1);
+    const char* binary = std::getenv("DASHREC_BINARY_DIR");
+    std::string dir = std::string(binary ? binary : ".") + "/soc-replay";
+    mkdir(dir.c_str(), 0755);
+    setenv("DASHREC_SOC_REPLAY_DIR", dir.c_str(), 1);
 }
 
 void OnEngine(const std::function<void()>& f)

@@ -11,6 +11,9 @@
 // Initialises the engine once per process.
 BmWorks* Engine();
 
+// The encoders replay loops kept in the build ("soc-replay"), made once.
+void UseReplayEncoding();
+
 // Runs f on the engine thread between its tasks and waits for it.
 void OnEngine(const std::function<void()>& f);
 

@@ -5,11 +5,16 @@
 #include "dashrec/devices/Micom.h"
 #include "dashrec/devices/PollingGpio.h"
 #include "host/board/Board.h"
+#include "host/board/ProgramWatch.h"
 #include "tests/devices/BusMessages.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <unistd.h>
 
 namespace {
 
@@ -72,6 +77,50 @@ TEST(Boardsim, AccAndSupplyOfTheScenarioReachTheBusInOrder)
     micom->Finalize();
     sim.Stop();
     vk::UIQueue::Inst()->Finalize();
+}
+
+// Stands in for the program: this process's pid is the one the simulator watches.
+struct RecordingFiles {
+    RecordingFiles() { std::ofstream(std::string(std::getenv("DASHREC_HOST_DIR")) + "/dashrec.pid") << getpid(); }
+    ~RecordingFiles()
+    {
+        for (int fd : open)
+            close(fd);
+    }
+    void Start(const std::string& stamp)
+    {
+        for (const char* camera : { "F", "R" })
+            open.push_back(::open(("/tmp/NORM" + stamp + camera + ".MP4").c_str(), O_CREAT | O_RDWR, 0644));
+    }
+    std::vector<int> open;
+};
+
+TEST(Boardsim, AwaitHoldsTheTimelineUntilTheNextRecordingOfBothCameras)
+{
+    {
+        RecordingFiles program;
+        board::RecordingWatch watch;
+        EXPECT_FALSE(watch.Met()) << "nothing open";
+        program.open.push_back(::open("/tmp/NORM261211-101010F.MP4", O_CREAT | O_RDWR, 0644));
+        EXPECT_FALSE(watch.Met()) << "the front camera alone";
+        program.Start("261211-101010");
+        EXPECT_TRUE(watch.Met());
+        EXPECT_FALSE(watch.Met()) << "the same recording again";
+        program.Start("261211-101110");
+        EXPECT_TRUE(watch.Met()) << "the next recording";
+    }
+
+    RecordingFiles later;
+    board::Board sim(Parse("0s await recording\n"
+                           "500ms temp 70C\n"));
+    ASSERT_TRUE(sim.Start());
+    EXPECT_FALSE(sim.WaitForEnd(1500)) << "the timeline held";
+    later.Start("261211-101210");
+    auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(sim.WaitForEnd(5000));
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(400))
+        << "later times count from the await";
+    sim.Stop();
 }
 
 } // namespace

@@ -128,6 +128,8 @@ TEST(Scenario, ALineThatIsNoEventIsAnErrorWithItsNumber)
         { "0s motion 3\n", "line 1: expected motion [SECONDSs]" },
         { "0s gps route curvy 60kmh\n", "line 1: expected gps route straight SPEEDkm/h" },
         { "0s gps route straight 60mph\n", "line 1: expected gps route straight SPEEDkm/h" },
+        { "0s await\n", "line 1: expected await recording" },
+        { "0s await parking\n", "line 1: expected await recording" },
     };
     for (const Case& c : cases) {
         Scenario scenario;

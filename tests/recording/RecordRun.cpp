@@ -50,11 +50,7 @@ void OnError(CameraPosition camera, RecordType type, BmError code, std::string m
 BmWorks* RecordingEngine(int eventSec, int preSec)
 {
     static BmWorks* works = [&] {
-        setenv("DASHREC_SOC_VENC", "replay", 1);
-        const char* binary = std::getenv("DASHREC_BINARY_DIR");
-        std::string dir = std::string(binary ? binary : ".") + "/soc-replay";
-        mkdir(dir.c_str(), 0755);
-        setenv("DASHREC_SOC_REPLAY_DIR", dir.c_str(), 1);
+        UseReplayEncoding();
         BmWorks* w = Engine();
         w->SetEventTimeSec(eventSec, preSec);
         w->SetNewFileNameCallback(NextFile);
