@@ -469,7 +469,7 @@ bool BmNet::ProcessCommunication(int fd)
     if (comma == std::string::npos)
         LogFramed(55, " BmNet:Receive... {%s}\n", name.c_str());
     else
-        LogFramed(55, " BmNet:Receive... {%s,%s}\n", name.c_str(), param.c_str());
+        LogFramed(55, " BmNet:Receive... {%s,%s}\n", name.c_str(), (mLogMask ? mLogMask(param) : param).c_str());
     mLastCmdTimeSec = BmClock::Inst()->Sec();
 
     for (const auto& command : COMMANDS) {
@@ -613,15 +613,16 @@ std::string BmNet::RecordingPath(const std::string& name)
     return std::string("/mnt/extsd") + FolderOf(name) + name;
 }
 
+// Answered once the recordings are gone: a phone told so lists them no more.
 bool BmNet::OnDeleteFile(const std::string& name, const std::string& param)
 {
     std::vector<std::string> names = SplitAtCommas(param);
-    bool valid = std::all_of(names.begin(), names.end(), IsRecordingName);
-    SendCommand(mClientFd, name + "," + (valid ? param : "-1"));
-    if (valid && DeleteFileCallback) {
-        std::string names = param;
-        DeleteFileCallback(names);
+    bool deleted = std::all_of(names.begin(), names.end(), IsRecordingName);
+    if (deleted && DeleteFileCallback) {
+        std::string text = param;
+        deleted = DeleteFileCallback(text);
     }
+    SendCommand(mClientFd, name + "," + (deleted ? param : "-1"));
     return true;
 }
 
@@ -650,14 +651,16 @@ bool BmNet::OnGetVersion(const std::string& name, const std::string&)
     return ReplyText(name, GetVersionCallback);
 }
 
+// Answered once applied: {name}, or {name,-1} when the owner refused the text.
 bool BmNet::ApplySettings(const std::string& name, const std::string& param, SettingsFn apply)
 {
-    SendCommand(mClientFd, name);
-    if (!apply)
-        return true;
-    std::string text = param;
+    bool taken = true;
     bool close = false;
-    apply(text, close);
+    if (apply) {
+        std::string text = param;
+        taken = apply(text, close);
+    }
+    SendCommand(mClientFd, taken ? name : name + ",-1");
     if (close) {
         SendCommand(mClientFd, "close");
         mIsRunning = false;

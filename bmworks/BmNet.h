@@ -21,7 +21,12 @@ public:
 
     using FilelistFn = void (*)(CameraPosition, RecordType, std::string& list, bool parking);
     using TextFn = void (*)(std::string& text);
-    using SettingsFn = void (*)(std::string& text, bool& close);
+    // True when every named recording was deleted.
+    using DeleteFn = bool (*)(std::string& names);
+    // True when the settings were taken; `close` asks the server to end the connection.
+    using SettingsFn = bool (*)(std::string& text, bool& close);
+    // How a command's parameter appears in the log: the owner hides its secrets.
+    using LogMaskFn = std::string (*)(const std::string& param);
     using SetTimeFn = void (*)(int year, int month, int day, int hour, int minute, int second);
     using CopyFn = void (*)(std::string& name, std::string& result);
     using CloseFn = void (*)();
@@ -45,7 +50,7 @@ public:
     BmNet& operator=(const BmNet&) = delete;
 
     void SetFilelistCallback(FilelistFn fn) { FilelistCallback = fn; }
-    void SetDeleteFileCallback(TextFn fn) { DeleteFileCallback = fn; }
+    void SetDeleteFileCallback(DeleteFn fn) { DeleteFileCallback = fn; }
     void SetGetConfigCallback(TextFn fn) { GetConfigCallback = fn; }
     void SetSetConfigCallback(SettingsFn fn) { SetConfigCallback = fn; }
     void SetGetWifiCallback(TextFn fn) { GetWifiCallback = fn; }
@@ -60,6 +65,7 @@ public:
     void SetSDCopyCallback(CopyFn fn) { SDCopyCallback = fn; }
     void SetTiming(const Timing& timing) { mTiming = timing; }
     void SetLiveControl(const LiveControl& live) { mLive = live; }
+    void SetLogMask(LogMaskFn fn) { mLogMask = fn; }
 
     // Returns 1 when the server threads started, 0 otherwise. A server still
     // running is stopped first, so only one pair of threads ever runs.
@@ -138,7 +144,7 @@ private:
     bool mClientStarted = false;
 
     FilelistFn FilelistCallback = nullptr;
-    TextFn DeleteFileCallback = nullptr;
+    DeleteFn DeleteFileCallback = nullptr;
     TextFn GetConfigCallback = nullptr;
     SettingsFn SetConfigCallback = nullptr;
     TextFn GetWifiCallback = nullptr;
@@ -152,6 +158,7 @@ private:
 
     Timing mTiming;
     LiveControl mLive;
+    LogMaskFn mLogMask = nullptr;
 
     // Bytes read from the client beyond the current command, kept for the next.
     char mReadAhead[4096];

@@ -313,6 +313,11 @@ public:
     // (false) and the old value kept.
     bool SetSSID(const char* ssid);
     bool SetPassword(const char* pw);
+    // What a log shows in place of the passphrase; the card leaves the car.
+    static constexpr char HIDDEN_VALUE[] = "********";
+    // A text in the preferences' text form as a log may show it: the
+    // passphrase's value hidden, everything else byte for byte.
+    static std::string WithoutPassphrase(const std::string& text);
     int GetTimezone() const { return settings.timezone; }
     void SetTimezone(int timezone);
     void IncreaseBootingCount() { ++settings.booting_count; }

@@ -8,13 +8,13 @@
 #include "dashrec/dvr/CMainDvr.h"
 
 #include <INIReader.h>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ini.h>
-#include <sstream>
 #include <strings.h>
 
 namespace vk {
@@ -24,7 +24,6 @@ namespace {
 using Lock = std::lock_guard<std::recursive_mutex>;
 
 const size_t TEXT_BUFFER_SIZE = Pref::READ_BUFFER_SIZE;
-const char* const HIDDEN_VALUE = "********";
 
 const char* const HOSTAPD_TEMPLATE = "##### hostapd configuration file ##############################################\n"
                                      "ssid=%s\n"
@@ -112,29 +111,33 @@ bool IsPasswordKey(const std::string& line)
     return strcasecmp(key.c_str(), Pref::STR_password) == 0;
 }
 
-// The text with the passphrase's value hidden (and any continuation lines of it).
-std::string WithoutPassphrase(const std::string& text)
+} // namespace
+
+// Line by line, each kept with its own line end (CR, LF or both, as sent);
+// a continuation of the passphrase's value goes with it.
+std::string Pref::WithoutPassphrase(const std::string& text)
 {
-    std::istringstream lines(text);
-    std::string line;
+    const char* const LINE_ENDS = "\r\n";
     std::string shown;
     bool hiding = false;
-    while (std::getline(lines, line)) {
+    size_t begin = 0;
+    while (begin < text.size()) {
+        size_t end = std::min(text.find_first_of(LINE_ENDS, begin), text.size());
+        size_t next = std::min(text.find_first_not_of(LINE_ENDS, end), text.size());
+        std::string line = text.substr(begin, end - begin);
+        std::string lineEnd = text.substr(end, next - end);
+        begin = next;
         bool continuation = !line.empty() && (line[0] == ' ' || line[0] == '\t');
         if (IsPasswordKey(line)) {
-            shown += line.substr(0, line.find_first_of(KEY_VALUE_SEPARATORS) + 1) + " " + HIDDEN_VALUE + "\n";
+            shown += line.substr(0, line.find_first_of(KEY_VALUE_SEPARATORS) + 1) + " " + HIDDEN_VALUE + lineEnd;
             hiding = true;
-        } else if (hiding && continuation) {
-            continue;
-        } else {
-            shown += line + "\n";
+        } else if (!hiding || !continuation) {
+            shown += line + lineEnd;
             hiding = false;
         }
     }
     return shown;
 }
-
-} // namespace
 
 // The stored numbers in the order of the text form; the ones it does not carry follow.
 const std::vector<Pref::Field>& Pref::Fields()

@@ -326,6 +326,7 @@ void GSensor::SetOverlayText()
         static_cast<int>(micom->GetTemperature()), longitude, latitude, speed);
     if (length >= static_cast<int>(sizeof(_overlay)))
         VK_ASSERT_REPORT("strlen(_overlay) < sizeof(_overlay)");
+    BmWorks::Inst()->SetOverlayText(_overlay);
 }
 
 std::string GSensor::GetSubTitleText()

@@ -134,9 +134,9 @@ void Micom::Start()
     Pref* pref = Singleton<Pref>::Inst();
     unsigned short value = 0;
     bool valid = pref->GetRef12VoltValue(value);
-    lRef12VoltADValue = ChooseReference(valid, value, DEFAULT_REF_12V, "lRef12VoltADValue");
+    lRef12VoltADValue = ChooseReference(valid, value, DEFAULT_REF_12V, "Ref12VoltADValue");
     valid = pref->GetRef24VoltValue(value);
-    lRef24VoltADValue = ChooseReference(valid, value, DEFAULT_REF_24V, "lRef24VoltADValue");
+    lRef24VoltADValue = ChooseReference(valid, value, DEFAULT_REF_24V, "Ref24VoltADValue");
     // Opened before the receiver starts, so a Finalize that follows at once stops it.
     if (!OpenLine()) {
         Log()->Print("[Micom] fd{%d] Error, return\r\n", -1);

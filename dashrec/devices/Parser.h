@@ -86,12 +86,15 @@ private:
 
     bool StoreFix(gps_data_t& gps, FIELDS& message);
     bool StoreDate(gps_data_t& gps, const char* time, const char* date);
+    // False for a date the clock chip cannot hold, logged the first time.
+    bool CanSetClock(const gps_data_t& gps);
     // True once the clock has been set from this stamp.
     bool CollectTime(const gps_data_t& gps);
     void SetClock(time_t t);
 
     bool _timeset = false;
     std::list<time_t> _timeList;
+    bool _outOfRangeLogged = false;
 };
 
 class ProcessGSA : public Parser {

@@ -130,6 +130,20 @@ time_t StampSeconds(const gps_lock_data_t& fix)
     return timegm(&calendar);
 }
 
+// The stamp as the clocks keep it: local time.
+std::tm LocalCalendar(time_t utc)
+{
+    time_t local = utc + 3600 * static_cast<time_t>(Singleton<Pref>::Inst()->GetTimezone());
+    std::tm c {};
+    gmtime_r(&local, &c);
+    return c;
+}
+
+Rtc::RtcTime RtcTimeOf(const std::tm& c)
+{
+    return Rtc::RtcTime { c.tm_sec, c.tm_min, c.tm_hour, c.tm_mday, c.tm_mon + 1, c.tm_year + 1900 - 2000, c.tm_wday };
+}
+
 void LogStamp(const char* format, time_t t)
 {
     std::tm c {};
@@ -224,7 +238,7 @@ void ProcessRMC::Process(gps_data_t& gps, FIELDS& message)
     }
     if (!StoreFix(gps, message))
         return;
-    if (!_timeset && !CollectTime(gps))
+    if (!_timeset && CanSetClock(gps) && !CollectTime(gps))
         return;
     gps.lastLockTime = SystemClock::Now();
     PostFix(1);
@@ -280,6 +294,20 @@ bool ProcessRMC::StoreFix(gps_data_t& gps, FIELDS& message)
     return true;
 }
 
+// A module with the week-number rollover fault dates its fixes in 1999 ("99"),
+// which would be read as 2099: such a date leaves the clocks alone, while
+// the fix itself is good.
+bool ProcessRMC::CanSetClock(const gps_data_t& gps)
+{
+    time_t t = StampSeconds(gps);
+    if (Rtc::CanHold(RtcTimeOf(LocalCalendar(t))))
+        return true;
+    if (!_outOfRangeLogged)
+        LogStamp("[GPS]clock not set, out of range %d/%d/%d - %d:%d:%d\n", t);
+    _outOfRangeLogged = true;
+    return false;
+}
+
 bool ProcessRMC::CollectTime(const gps_data_t& gps)
 {
     time_t t = StampSeconds(gps);
@@ -310,14 +338,12 @@ void ProcessRMC::SetClock(time_t t)
     if (SystemClock::Set(timeval { local, 0 }) != 0)
         Log()->Print("[GPS]settimeofday() error\n");
     Singleton<GPS>::Inst()->SleepUnlocked(SET_CLOCK_SETTLE_MS);
-    std::tm c {};
-    gmtime_r(&local, &c);
+    std::tm c = LocalCalendar(t);
     Log()->Print("=========================================\n");
     Log()->Print("GPS SetTime::%d/%02d/%02d-%02d:%02d:%02d, timezone:%d\n", c.tm_year + 1900, c.tm_mon + 1,
         c.tm_mday, c.tm_hour, c.tm_min, c.tm_sec, timezone);
     Log()->Print("=========================================\n");
-    Rtc::RtcTime rtc { c.tm_sec, c.tm_min, c.tm_hour, c.tm_mday, c.tm_mon + 1, c.tm_year + 1900 - 2000, c.tm_wday };
-    if (Singleton<Rtc>::Inst()->SetTime(rtc))
+    if (Singleton<Rtc>::Inst()->SetTime(RtcTimeOf(c)))
         Log()->Print("[GPS]RTC Set successful\n");
     else
         Log()->Print("[GPS]RTC Set failure\n");

@@ -39,14 +39,13 @@ bool IsStopped(const Rtc::RtcTime& t)
     return t.year == 0 && t.mon == 0 && t.date == 0 && t.dayofweek == 0 && t.hour == 0 && t.min == 0 && t.sec == 0;
 }
 
-// Only a calendar time the chip's digits can hold.
-bool IsSettable(const Rtc::RtcTime& t)
+} // namespace
+
+bool Rtc::CanHold(const RtcTime& t)
 {
     return t.year > 0 && t.year <= LATEST_YEAR && t.mon >= 1 && t.mon <= 12 && t.date >= 1 && t.date <= 31
         && t.hour >= 0 && t.hour <= 23 && t.min >= 0 && t.min <= 59 && t.sec >= 0 && t.sec <= 59;
 }
-
-} // namespace
 
 bool Rtc::IsNonsense(const RtcTime& t)
 {
@@ -197,7 +196,7 @@ bool Rtc::SetTime(RtcTime t)
 {
     Lock lock(_mutex);
     std::printf("Rtc::SetTime() %d.%d.%d %d:%d:%d\n", t.year, t.mon, t.date, t.hour, t.min, t.sec);
-    if (!IsSettable(t) || !WriteTime(t)) {
+    if (!CanHold(t) || !WriteTime(t)) {
         std::printf("[Rtc - ISL1208] SetTime failed.");
         return false;
     }

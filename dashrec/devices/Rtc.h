@@ -29,6 +29,8 @@ public:
     // The time, or the last one known and false when the chip cannot be read.
     bool GetTime(RtcTime& t);
     bool SetTime(RtcTime t);
+    // A calendar time the chip's digits can hold: 2001 to 2050.
+    static bool CanHold(const RtcTime& t);
     // A time the chip can hold but that is no date (its first power-up).
     static bool IsNonsense(const RtcTime& t);
     // What a chip with a nonsense time is set to: 2021-01-01 00:00:00.

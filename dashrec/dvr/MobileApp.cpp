@@ -110,14 +110,15 @@ int CopyToMountedCard(const std::string& name)
     return copied ? 0 : -1;
 }
 
-// Saves the phone's text as the preferences and takes it in.
-void ImportSettings(const std::string& text, int settleMs)
+// Saves the phone's text as the preferences and takes it in; false when
+// the preferences refused it and nothing changed.
+bool ImportSettings(const std::string& text, int settleMs)
 {
     Pref* pref = Singleton<Pref>::Inst();
     if (!pref->Save(text))
-        return;
+        return false;
     usleep(settleMs * 1000);
-    pref->LoadFromFile();
+    return pref->LoadFromFile();
 }
 
 std::tm Calendar(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
@@ -165,6 +166,7 @@ void MobileApp::Init()
     bmNet.SetSDFormatCallback(SDFormatCallback);
     bmNet.SetSDFreeSpaceCallback(SDFreeSpaceCallback);
     bmNet.SetSDCopyCallback(SDCopyCallback);
+    bmNet.SetLogMask(Pref::WithoutPassphrase);
 }
 
 bool MobileApp::Start()
@@ -186,17 +188,19 @@ void MobileApp::FilelistCallback(CameraPosition camera, RecordType type, std::st
     Singleton<MobileList>::Inst()->GetList(CAMERAS[camera], FOLDERS[type], list);
 }
 
-void MobileApp::DeleteFileCallback(std::string& names)
+// Every name is tried; true only when all of them were deleted.
+bool MobileApp::DeleteFileCallback(std::string& names)
 {
     Banner("     MobileApp: DeleteFileCallback %s\n", names.c_str());
+    bool deleted = true;
     size_t begin = 0;
     for (;;) {
         size_t comma = names.find(',', begin);
         std::string name = names.substr(begin, comma - begin);
         Log()->Print("DeleteFileCallback - %s delete\n", name.c_str());
-        Singleton<MobileList>::Inst()->DeleteFile(name);
+        deleted = Singleton<MobileList>::Inst()->DeleteFile(name) && deleted;
         if (comma == std::string::npos)
-            return;
+            return deleted;
         begin = comma + 1;
     }
 }
@@ -213,41 +217,45 @@ void MobileApp::GetWifiCallback(std::string& text)
     text = Singleton<Pref>::Inst()->ToString();
 }
 
-void MobileApp::SetConfigCallback(std::string& text, bool& close)
+bool MobileApp::SetConfigCallback(std::string& text, bool& close)
 {
-    Banner("     MobileApp: SetConfigCallback %s\n", text.c_str());
+    Banner("     MobileApp: SetConfigCallback %s\n", Pref::WithoutPassphrase(text).c_str());
     std::lock_guard<std::recursive_mutex> lock(closeMutex);
     close = false;
     Pref* pref = Singleton<Pref>::Inst();
     bool parking = pref->IsParkingModeOn();
-    ImportSettings(text, 0);
+    if (!ImportSettings(text, 0))
+        return false;
     Post(WND::CMAIN_DVR, WM::APPLY_USER_PREF, 0, 0);
     if (pref->IsParkingModeOn() == parking)
-        return;
+        return true;
     // The medium is laid out per parking mode: it must be formatted again.
     std::printf("Set new config from App\n");
     Post(WND::ANY, WM::CLOSE, WND::FORMATTING, WND::APMODE);
     close = true;
     callSetConfig = true;
+    return true;
 }
 
-void MobileApp::SetWifiCallback(std::string& text, bool& close)
+bool MobileApp::SetWifiCallback(std::string& text, bool& close)
 {
-    Banner("     MobileApp: SetWifiCallback %s\n", text.c_str());
+    Banner("     MobileApp: SetWifiCallback %s\n", Pref::WithoutPassphrase(text).c_str());
     std::lock_guard<std::recursive_mutex> lock(closeMutex);
     close = false;
     Pref* pref = Singleton<Pref>::Inst();
     std::string ssid = pref->GetSSID();
     std::string password = pref->GetPassword();
-    ImportSettings(text, SETTLE_MS);
+    if (!ImportSettings(text, SETTLE_MS))
+        return false;
     Log()->Print("SSID prev:%s new:%s\n", ssid.c_str(), pref->GetSSID().c_str());
-    Log()->Print("PW prev:%s new:%s\n", password.c_str(), pref->GetPassword().c_str());
+    Log()->Print("PW prev:%s new:%s\n", Pref::HIDDEN_VALUE, Pref::HIDDEN_VALUE);
     if (ssid == pref->GetSSID() && password == pref->GetPassword())
-        return;
+        return true;
     // The access point restarts with the new network.
     close = true;
     callSetConfig = true;
     Post(WND::CMAIN_DVR, WM::REBOOT, 0, 0);
+    return true;
 }
 
 void MobileApp::PageCallback(std::string& page)

@@ -30,11 +30,11 @@ private:
     MobileApp() = default;
 
     static void FilelistCallback(CameraPosition camera, RecordType type, std::string& list, bool parking);
-    static void DeleteFileCallback(std::string& names);
+    static bool DeleteFileCallback(std::string& names);
     static void GetConfigCallback(std::string& text);
     static void GetWifiCallback(std::string& text);
-    static void SetConfigCallback(std::string& text, bool& close);
-    static void SetWifiCallback(std::string& text, bool& close);
+    static bool SetConfigCallback(std::string& text, bool& close);
+    static bool SetWifiCallback(std::string& text, bool& close);
     static void PageCallback(std::string& page);
     static void GetVersionCallback(std::string& text);
     static void OnSetTime(int year, int month, int day, int hour, int minute, int second);

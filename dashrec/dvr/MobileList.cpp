@@ -12,6 +12,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vk {
@@ -185,6 +186,12 @@ bool MobileList::DeleteFile(const std::string& filename)
     VK_ASSERT(std::snprintf(tempname, sizeof(tempname), ".%s90925-%06d%s%s", folder->second.c_str(), number,
                             camera == FRONT ? "F" : "R", ".TMP") < static_cast<int>(sizeof(tempname)));
     std::string directory = CARD + folder->first + "/";
+    // rename would silently replace a free file that the lists do not know of.
+    struct stat taken;
+    if (lstat((directory + tempname).c_str(), &taken) == 0) {
+        Log()->Print("[MobileList]rename %s: %s exists\n", filename.c_str(), tempname);
+        return false;
+    }
     if (std::rename((directory + filename).c_str(), (directory + tempname).c_str()) != 0) {
         Log()->Print("[MobileList]rename %s: %s\n", filename.c_str(), std::strerror(errno));
         return false;

@@ -193,7 +193,7 @@ void CMainWiFi::LoadSettings()
         _settings.server = ValidText(reader, "server", DEFAULT_SETTINGS.server, IsIpv4);
     }
     std::printf("SSID:%s, key:%s, PW:%s, Time:%d\n", _settings.ssid.c_str(), _settings.key.c_str(),
-        _settings.pw.c_str(), _settings.time);
+        Pref::HIDDEN_VALUE, _settings.time);
 }
 
 bool CMainWiFi::SetWpaConfig()

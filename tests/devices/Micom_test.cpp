@@ -105,6 +105,17 @@ TEST_F(MicomLine, CommandsAreSentAsFramesWithTheirCheckByte)
     EXPECT_EQ(Xor({ 'M', 'D', 1, 0, 2 }), 0x0A);
 }
 
+TEST_F(MicomLine, StartLogsTheCalibrationReferencesInUse)
+{
+    _micom->Finalize();
+    testing::internal::CaptureStdout();
+    _micom->Start();
+    ReadFrame();
+    std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_NE(log.find(" : inilRef12VoltADValue = "), std::string::npos) << log;
+    EXPECT_NE(log.find(" : inilRef24VoltADValue = "), std::string::npos) << log;
+}
+
 TEST_F(MicomLine, StatusRequestResendsTheWatchdogState)
 {
     _micom->SendWDTEnable();

@@ -12,6 +12,7 @@
 #include "dashrec/core/Sound.h"
 #include "dashrec/core/SystemClock.h"
 #include "dashrec/devices/LED.h"
+#include "dashrec/devices/Micom.h"
 #include "dashrec/dvr/CLiveview.h"
 #include "dashrec/dvr/CMainDvr.h"
 #include "dashrec/dvr/EngineCallbacks.h"
@@ -87,6 +88,19 @@ size_t Recordings(const std::string& folder, const std::string& prefix, char cam
     }
     closedir(dir);
     return n;
+}
+
+// Sets the wall clock to a local time in December 2026 (the 13th, 20th and 27th are Sundays).
+bool SetDecember2026(int mday, int hour, int min)
+{
+    std::tm local {};
+    local.tm_year = 2026 - 1900;
+    local.tm_mon = 11;
+    local.tm_mday = mday;
+    local.tm_hour = hour;
+    local.tm_min = min;
+    local.tm_isdst = -1;
+    return vk::SystemClock::Set(timeval { std::mktime(&local), 0 }) == 0;
 }
 
 long long NowMs()
@@ -245,6 +259,53 @@ protected:
     bool Led(uint32_t bits) const { return (Singleton<vk::LED>::Inst()->State() & bits) == bits; }
     obj_common* Object(int id) { return vk::Resource::Inst()->GetStateComponent(WND::LIVEVIEW, id); }
     bool Shown(int id) { return Object(id)->IsShown(); }
+    std::string Text(int id) { return static_cast<obj_text*>(Object(id))->text_ptr; }
+
+    // Milliseconds left of a timer of the live view; -1 when none is armed.
+    static long long Left(TIMER::ID tid) { return Singleton<vk::UITimer>::Inst()->Remaining(WND::LIVEVIEW, tid); }
+
+    // The length a timer was armed for by a message posted at `postedMs`: the
+    // time since then counts back in, so a slow machine reads no less.
+    static long long ArmedMs(TIMER::ID tid, long long postedMs)
+    {
+        long long left = Left(tid);
+        return left < 0 ? -1 : left + (NowMs() - postedMs);
+    }
+
+    // The timer runs out now rather than after its real seconds.
+    void Expire(TIMER::ID tid)
+    {
+        Singleton<vk::UITimer>::Inst()->Kill(WND::LIVEVIEW, tid);
+        Post(WND::LIVEVIEW, WM::TIMER, tid);
+        PumpUntil(Timer(tid), 1000);
+    }
+
+    // One overlay update now, and the repaint it asks for.
+    void UpdateView()
+    {
+        Post(WND::LIVEVIEW, WM::TIMER, TIMER::UPDATE_VIEW);
+        PumpUntil(Timer(TIMER::UPDATE_VIEW), 1000);
+        PumpUntil(Is(WND::LIVEVIEW, WM::PAINT), 1000);
+    }
+
+    // Without a card the view opens on the no-card box; out of the way of what is looked at.
+    void DismissNoCardBox()
+    {
+        Singleton<vk::UITimer>::Inst()->Kill(WND::LIVEVIEW, TIMER::SDCARD_REMOVED_WARNING);
+        Expire(TIMER::HIDE_MESSAGE_BOX);
+    }
+
+    static std::string ScreenshotDir()
+    {
+        std::string dir = std::string(std::getenv("DASHREC_BINARY_DIR")) + "/screenshots/liveview";
+        Shell("mkdir -p " + dir);
+        return dir;
+    }
+
+    bool SaveScreen(const std::string& name)
+    {
+        return soc::VoSaveScreenPng((ScreenshotDir() + "/" + name).c_str(), vk::Resource::Inst()->GetHandle()->window);
+    }
 
     vk::Pref* pref = nullptr;
     vk::CMainDvr* dvr = nullptr;
@@ -644,7 +705,7 @@ TEST_F(Liveview, WeeklySelfCheckRebootsAParkedDeviceOnceEarlyOnMonday)
         const char* what;
         bool selfCheck;
         bool parked;
-        int mday; // of December 2026: the 13th, 20th and 27th are Sundays
+        int mday;
         int hour;
         int min;
         bool reboots;
@@ -668,20 +729,129 @@ TEST_F(Liveview, WeeklySelfCheckRebootsAParkedDeviceOnceEarlyOnMonday)
         SCOPED_TRACE(step.what);
         step.selfCheck ? pref->SetSelfCheckingOn() : pref->SetSelfCheckingOff();
         step.parked ? dvr->SetParkingMode() : dvr->SetNormalMode();
-        std::tm local {};
-        local.tm_year = 2026 - 1900;
-        local.tm_mon = 11;
-        local.tm_mday = step.mday;
-        local.tm_hour = step.hour;
-        local.tm_min = step.min;
-        local.tm_isdst = -1;
-        timeval at { std::mktime(&local), 0 };
-        ASSERT_EQ(vk::SystemClock::Set(at), 0);
+        ASSERT_TRUE(SetDecember2026(step.mday, step.hour, step.min));
         size_t before = SeenCount(Is(WND::CMAIN_DVR, WM::REBOOT));
         PumpFor(1100);
         EXPECT_EQ(SeenCount(Is(WND::CMAIN_DVR, WM::REBOOT)) - before, step.reboots ? 1u : 0u);
     }
     dvr->SetNormalMode();
+}
+
+// The clock panel as the overlay update fills it, one moment per row: the
+// 12-hour clock with AM/PM, the date with its weekday, the supply voltage and
+// the speaker icon of the volume.
+TEST_F(Liveview, ClockPanelShowsTheHourWeekdayVoltageAndSpeaker)
+{
+    struct Row {
+        const char* shot;
+        int mday;
+        int hour;
+        int min;
+        bool pm;
+        const char* shownHour;
+        const char* date;
+        int volume;
+        const char* speaker; // nullptr: the speaker shown plain
+        uint16_t voltageAd;
+        const char* voltage;
+    };
+    const Row rows[] = {
+        { "clock_0030.png", 14, 0, 30, false, "12", "2026.12.14 월요일", 1, "liveview_speaker_low.png", 644, "12.0V" },
+        { "clock_1200.png", 19, 12, 0, true, "12", "2026.12.19 토요일", 2, "liveview_speaker_middle.png", 1310, "24.0V" },
+        { "clock_2359.png", 13, 23, 59, true, "11", "2026.12.13 일요일", 3, "liveview_speaker_high.png", 987, "18.0V" },
+        { "clock_1305.png", 16, 13, 5, true, "01", "2026.12.16 수요일", 0, nullptr, 0, "0.0V" },
+    };
+    Boot(false);
+    DismissNoCardBox();
+    Post(WND::LIVEVIEW, WM::TIMER, TIMER::CHANGE_VIEW);
+    ASSERT_TRUE(PumpUntil(Timer(TIMER::CHANGE_VIEW), 1000));
+    ASSERT_TRUE(Shown(CLiveview::CLOCK_BG));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.shot);
+        pref->SetVolume(vk::SYSTEM::VOLUME::VALUE(row.volume));
+        Singleton<vk::Micom>::Inst()->micom_status.voltage = row.voltageAd;
+        ASSERT_TRUE(SetDecember2026(row.mday, row.hour, row.min));
+        UpdateView();
+        EXPECT_EQ(Text(CLiveview::CLOCK_TIME_HOUR), row.shownHour);
+        char minute[3];
+        std::snprintf(minute, sizeof(minute), "%02d", row.min);
+        EXPECT_EQ(Text(CLiveview::CLOCK_TIME_MIN), minute);
+        EXPECT_EQ(Object(CLiveview::CLOCK_AMPM)->IsFocused(), row.pm);
+        EXPECT_EQ(Text(CLiveview::CLOCK_DATE), row.date);
+        EXPECT_EQ(Text(CLiveview::CLOCK_VOLTAGE), row.voltage);
+        EXPECT_TRUE(Shown(CLiveview::CLOCK_VOLTAGE));
+        auto* speaker = static_cast<obj_button*>(Object(CLiveview::CLOCK_SPEAKER));
+        EXPECT_EQ(speaker->IsFocused(), row.speaker != nullptr);
+        if (row.speaker != nullptr) {
+            EXPECT_EQ(speaker->image_focus, vk::Resource::Inst()->GetSurface(row.speaker));
+        }
+        EXPECT_TRUE(SaveScreen(row.shot));
+    }
+}
+
+// Each warning shows its sign and sounds once per report; a report within
+// 5 s starts the 5 s again, and the sign goes when they run out. The speed
+// limit has no sign: its hide timer runs the delay it is given.
+TEST_F(Liveview, WarningsShowSoundAndHideFiveSecondsAfterTheLastReport)
+{
+    struct Warning {
+        int show;
+        int hide;
+        int object;
+        TIMER::ID timer;
+        const char* clip;
+    };
+    const Warning warnings[] = {
+        { WM::SHOW_VIOLENCE, WM::HIDE_VIOLENCE, CLiveview::STOP_VIOLENCE, TIMER::HIDE_VIOLENCE, "fcws_warning" },
+        { WM::SHOW_LDWS_LEFT, WM::HIDE_LDWS_LEFT, CLiveview::LDWS_LEFT, TIMER::HIDE_LDWS_LEFT, "S_system_error" },
+        { WM::SHOW_LDWS_RIGHT, WM::HIDE_LDWS_RIGHT, CLiveview::LDWS_RIGHT, TIMER::HIDE_LDWS_RIGHT, "S_system_error" },
+    };
+    const std::string shims = std::string(std::getenv("DASHREC_HOST_DIR")) + "/shims.log";
+    Boot(false);
+    DismissNoCardBox();
+    for (const Warning& w : warnings) {
+        SCOPED_TRACE(w.clip);
+        ASSERT_FALSE(Shown(w.object));
+        size_t played = Count(ReadFile(shims), w.clip);
+        long long posted = NowMs();
+        Post(WND::LIVEVIEW, w.show);
+        ASSERT_TRUE(PumpUntil(Is(WND::LIVEVIEW, w.show), 1000));
+        EXPECT_TRUE(Shown(w.object));
+        EXPECT_GE(ArmedMs(w.timer, posted), 4990);
+        EXPECT_LE(Left(w.timer), 5000);
+        EXPECT_TRUE(PlayedTimes(w.clip, played + 1));
+
+        // Over 300 ms later (PlayedTimes waits so long): 5 s from this report.
+        posted = NowMs();
+        Post(WND::LIVEVIEW, w.show);
+        ASSERT_TRUE(PumpUntil(Is(WND::LIVEVIEW, w.show), 1000));
+        EXPECT_GE(ArmedMs(w.timer, posted), 4990) << "the second report starts the 5 s again";
+        EXPECT_TRUE(PlayedTimes(w.clip, played + 2));
+        EXPECT_TRUE(Shown(w.object));
+    }
+    EXPECT_TRUE(SaveScreen("warnings.png"));
+    for (const Warning& w : warnings) {
+        Expire(w.timer);
+        ASSERT_TRUE(PumpUntil(Is(WND::LIVEVIEW, w.hide), 1000)) << w.clip;
+        EXPECT_FALSE(Shown(w.object)) << w.clip;
+    }
+
+    Post(WND::LIVEVIEW, WM::SHOW_LIMIT_SPEED, 0, 80);
+    ASSERT_TRUE(PumpUntil(Is(WND::LIVEVIEW, WM::SHOW_LIMIT_SPEED), 1000));
+    EXPECT_FALSE(Shown(CLiveview::SPEED_LINIT));
+    long long posted = NowMs();
+    Post(WND::LIVEVIEW, WM::HIDE_LIMIT_SPEED, 10);
+    ASSERT_TRUE(PumpUntil(Is(WND::LIVEVIEW, WM::HIDE_LIMIT_SPEED), 1000));
+    EXPECT_GE(ArmedMs(TIMER::HIDE_LIMIT_SPEED, posted), 9990);
+    EXPECT_LE(Left(TIMER::HIDE_LIMIT_SPEED), 10000);
+    testing::internal::CaptureStdout();
+    Expire(TIMER::HIDE_LIMIT_SPEED);
+    EXPECT_EQ(testing::internal::GetCapturedStdout().find("is not handled"), std::string::npos);
+    EXPECT_FALSE(Shown(CLiveview::SPEED_LINIT));
+    Post(WND::LIVEVIEW, WM::HIDE_LIMIT_SPEED, 0);
+    ASSERT_TRUE(PumpUntil(Is(WND::LIVEVIEW, WM::HIDE_LIMIT_SPEED), 1000));
+    EXPECT_EQ(Left(TIMER::HIDE_LIMIT_SPEED), -1) << "a delay of 0 hides at once";
+    EXPECT_TRUE(SaveScreen("warnings_gone.png"));
 }
 
 // What the driver sees: the overlay over the camera picture.

@@ -103,6 +103,22 @@ TEST_F(MobileListOnCard, ADeletedRecordingBecomesTheFreeFileBeforeTheSmallest)
     EXPECT_EQ(List("F", "MANUAL"), "MANU261210-100200F.MP4,2000,MANU261210-100000F.MP4,2000");
 }
 
+// A free file the lists do not know of (made after the scan) holds the name
+// the delete would take: the delete is refused rather than replacing it.
+TEST_F(MobileListOnCard, ARenameOntoAnExistingNameIsRefused)
+{
+    List("F", "MANUAL");
+    MakeFile("MANUAL", ".MANU90925-000002F.TMP", 7);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(MobileList::Inst()->DeleteFile("MANU261210-100100F.MP4"));
+    EXPECT_NE(testing::internal::GetCapturedStdout().find(
+                  "[MobileList]rename MANU261210-100100F.MP4: .MANU90925-000002F.TMP exists"),
+              std::string::npos);
+    EXPECT_TRUE(Exists("/mnt/extsd/MANUAL/MANU261210-100100F.MP4"));
+    EXPECT_EQ(media::ReadFile("/mnt/extsd/MANUAL/.MANU90925-000002F.TMP"), "xxxxxxx");
+    EXPECT_EQ(List("F", "MANUAL"), "MANU261210-100200F.MP4,2000,MANU261210-100100F.MP4,2000,MANU261210-100000F.MP4,2000");
+}
+
 TEST(MobileList, WithoutACardTheListsAreEmpty)
 {
     vk::Pref::Inst()->SetSdCardRecording();

@@ -2,12 +2,14 @@
 // phone-link server: replies, what reaches the message bus, the clock, the
 // preferences, the record folders and the backup card, and the refusals.
 
+#include "CardFixture.h"
 #include "CardHelpers.h"
 #include "ChipFiles.h"
 #include "PhoneClient.h"
 
 #include "dashrec/core/MessageQueue.h"
 #include "dashrec/core/Pref.h"
+#include "dashrec/core/SDDebug.h"
 #include "dashrec/core/SystemClock.h"
 #include "dashrec/devices/Micom.h"
 #include "dashrec/devices/Rtc.h"
@@ -181,6 +183,69 @@ TEST_F(PhoneApp, AChangedParkingModeFormatsTheMediumAndEndsTheConnection)
     EXPECT_EQ(PostedUntil(WIFI_OFF), expected);
 }
 
+// Texts the preferences refuse whole: the app is told, and nothing changes.
+TEST_F(PhoneApp, RefusedSettingsAnswerTheFailureAndChangeNothing)
+{
+    Connect();
+    const std::string before = pref->ToString();
+    const std::string ssid = pref->GetSSID();
+    const std::string changed = Replaced(Replaced(before, "volume = 2", "volume = 1"), "[System]\r\n",
+                                         "[System]\r\nssid = DASHCAM7\r\n");
+    const std::string refused[] = {
+        Replaced(changed, "Version = 99", "Version = 98"),
+        changed + "this line is no setting\r\n",
+        "",
+    };
+    for (const std::string& text : refused) {
+        EXPECT_EQ(Ask("{set_config," + text + "}"), "{set_config,-1}") << text;
+        EXPECT_EQ(Ask("{set_wifi," + text + "}"), "{set_wifi,-1}") << text;
+        EXPECT_EQ(PostedSoFar(), std::vector<Posted> {}) << text;
+        EXPECT_EQ(pref->ToString(), before) << text;
+        EXPECT_EQ(pref->GetSSID(), ssid) << text;
+    }
+    EXPECT_EQ(Ask("{set_config," + changed + "}"), "{set_config}") << "the same text, readable, is taken";
+    EXPECT_EQ(pref->GetVolume(), 1);
+}
+
+// The card leaves the car: what a phone sets as the passphrase is in no log
+// line, neither on the console nor in the card's log.
+TEST_F(PhoneApp, APassphraseFromThePhoneReachesNoLog)
+{
+    const std::string oldPassphrase = pref->GetPassword();
+    const std::string passphrase = "Tr4vel-Secr3t";
+    fixture::MakeRingFile(fixture::LOG_FILE);
+    vk::SDDebug* log = Singleton<vk::SDDebug>::Inst();
+    log->Init();
+    log->Start();
+    testing::internal::CaptureStdout();
+    Connect();
+    std::string settings = Replaced(pref->ToString(), "[System]\r\n", "[System]\r\npassword = " + passphrase + "\r\n");
+    EXPECT_EQ(Ask("{set_config," + settings + "}"), "{set_config}");
+    EXPECT_EQ(pref->GetPassword(), passphrase);
+    settings = Replaced(settings, passphrase, passphrase + "2");
+    EXPECT_EQ(Ask("{set_wifi," + settings + "}"), "{set_wifi}");
+    EXPECT_EQ(phone.Reply(), "{close}") << "a new network restarts the device";
+    EXPECT_EQ(pref->GetPassword(), passphrase + "2");
+    PostedUntil(WIFI_OFF);
+    log->Finalize();
+    std::string console = testing::internal::GetCapturedStdout();
+
+    EXPECT_NE(console.find("PW prev:******** new:********"), std::string::npos) << console;
+    EXPECT_NE(console.find("password = ********"), std::string::npos) << console;
+    std::string card = media::ReadFile(fixture::LOG_FILE);
+    auto scrambled = [](const std::string& text) {
+        std::string bytes;
+        for (char c : text)
+            bytes += vk::SDDebug::Encode(static_cast<unsigned char>(c));
+        return bytes;
+    };
+    EXPECT_NE(card.find(scrambled("PW prev:******** new:********")), std::string::npos) << "the card log was written";
+    for (const std::string& secret : { passphrase, oldPassphrase }) {
+        EXPECT_EQ(console.find(secret), std::string::npos) << secret;
+        EXPECT_EQ(card.find(scrambled(secret)), std::string::npos) << secret;
+    }
+}
+
 TEST_F(PhoneApp, OnlyANewNetworkRestartsTheDevice)
 {
     Connect();
@@ -306,7 +371,7 @@ TEST_F(PhoneAppOnCard, ListsAndDeletesRecordingsAndRefusesOtherNames)
     for (const char* command : refused)
         EXPECT_EQ(Ask(command), "{delete_file,-1}") << command;
     EXPECT_EQ(Ask("{delete_file,EVEN261210-100000X.MP4}"), "{delete_file,-1}");
-    EXPECT_EQ(Ask("{delete_file,EVEN261210-100200R.MP4}"), "{delete_file,EVEN261210-100200R.MP4}")
+    EXPECT_EQ(Ask("{delete_file,EVEN261210-100200R.MP4}"), "{delete_file,-1}")
         << "a recording of the right form that is not listed is left alone";
     PostedSoFar();
     EXPECT_TRUE(Exists("/mnt/extsd/EVENT/EVEN261210-100000R.MP4"));
@@ -320,6 +385,33 @@ TEST_F(PhoneAppOnCard, ListsAndDeletesRecordingsAndRefusesOtherNames)
     EXPECT_FALSE(Exists("/mnt/extsd/MANUAL/MANU261210-100000F.MP4"));
     EXPECT_EQ(Ask("{event_rlist}"), "{event_rlist,EVEN261210-100100R.MP4,1000}");
     EXPECT_EQ(Ask("{manual_flist}"), "{manual_flist}");
+}
+
+// A card that refuses the change (here a read-only folder, as a card mounted
+// read-only after an error): the phone is told, and the recording stays listed.
+TEST_F(PhoneAppOnCard, ADeleteTheCardRefusesAnswersTheFailure)
+{
+    MakeFile("EVENT", "EVEN261210-100000R.MP4", 1000);
+    MakeFile("EVENT", ".EVEN90925-000040R.TMP", 1000);
+    MakeFile("MANUAL", "MANU261210-100000F.MP4", 2000);
+    mkdir("/mnt/extsd/NORMAL", 0755);
+    mkdir("/mnt/extsd/PARKING", 0755);
+    ASSERT_EQ(system("mount --bind /mnt/extsd/EVENT /mnt/extsd/EVENT && "
+                     "mount -o remount,bind,ro /mnt/extsd/EVENT"), 0);
+    Connect();
+    const std::string listed = "{event_rlist,EVEN261210-100000R.MP4,1000}";
+    EXPECT_EQ(Ask("{event_rlist}"), listed);
+
+    EXPECT_EQ(Ask("{delete_file,EVEN261210-100000R.MP4}"), "{delete_file,-1}");
+    EXPECT_TRUE(Exists("/mnt/extsd/EVENT/EVEN261210-100000R.MP4"));
+    EXPECT_EQ(Ask("{event_rlist}"), listed);
+
+    // Of two names the one that could go goes; the answer is still the failure.
+    EXPECT_EQ(Ask("{delete_file,MANU261210-100000F.MP4,EVEN261210-100000R.MP4}"), "{delete_file,-1}");
+    EXPECT_FALSE(Exists("/mnt/extsd/MANUAL/MANU261210-100000F.MP4"));
+    EXPECT_EQ(Ask("{manual_flist}"), "{manual_flist}");
+    EXPECT_EQ(Ask("{event_rlist}"), listed);
+    system("umount /mnt/extsd/EVENT");
 }
 
 TEST_F(PhoneApp, TheBackupCardHasRoomAndTakesCopiesOnlyOnceTheAppFormattedIt)

@@ -92,7 +92,10 @@ protected:
             Note("copy " + name);
             result = "0";
         });
-        net.SetDeleteFileCallback([](std::string& names) { Note("delete " + names); });
+        net.SetDeleteFileCallback([](std::string& names) {
+            Note("delete " + names);
+            return true;
+        });
         net.SetPageCallback([](std::string& page) { Note(page); });
         net.SetSetTimeCallback([](int y, int mo, int d, int h, int mi, int s) {
             char text[64];
@@ -174,7 +177,7 @@ TEST_F(PhoneLink, RepliesCarryWhatTheOwnerGives)
         {"{pevent_flist}", "{pevent_flist,0/1/p}"},
         {"{pevent_rlist}", "{pevent_rlist,1/1/p}"},
     });
-    EXPECT_TRUE(WaitFor([] { return Count("delete EVEN240131-120000F.MP4,EVEN240131-120000R.MP4") == 1; }));
+    EXPECT_EQ(Count("delete EVEN240131-120000F.MP4,EVEN240131-120000R.MP4"), 1) << "deleted before the answer";
     EXPECT_EQ(Count("copy NORM240131-120000F.MP4"), 1);
     EXPECT_EQ(Count("page_sd"), 1);
 }
@@ -315,11 +318,38 @@ TEST_F(PhoneLink, PagesThatLeaveTheLiveViewStopItsStreams)
     }
 }
 
+// The answer comes after the owner acted and says how it went.
+TEST_F(PhoneLink, RepliesFollowTheOwnersOutcome)
+{
+    _net->SetDeleteFileCallback([](std::string& names) {
+        Note("delete " + names);
+        return names.find("R.MP4") == std::string::npos;
+    });
+    _net->SetSetConfigCallback([](std::string& text, bool&) {
+        Note("config " + text);
+        return text == "good";
+    });
+    _net->SetSetWifiCallback([](std::string&, bool&) { return false; });
+    Start();
+    PhoneClient phone;
+    ASSERT_TRUE(phone.Connect());
+    ExpectReplies(phone, {
+        {"{delete_file,EVEN240131-120000F.MP4}", "{delete_file,EVEN240131-120000F.MP4}"},
+        {"{delete_file,EVEN240131-120000F.MP4,EVEN240131-120000R.MP4}", "{delete_file,-1}"},
+        {"{set_config,good}", "{set_config}"},
+        {"{set_config,bad}", "{set_config,-1}"},
+        {"{set_wifi,x}", "{set_wifi,-1}"},
+    });
+    EXPECT_EQ(Count("delete EVEN240131-120000F.MP4,EVEN240131-120000R.MP4"), 1);
+    EXPECT_EQ(Count("config bad"), 1);
+}
+
 TEST_F(PhoneLink, SettingsThatAskToCloseStopTheServer)
 {
     _net->SetSetWifiCallback([](std::string& text, bool& close) {
         Note("wifi " + text);
         close = true;
+        return true;
     });
     Start();
     PhoneClient phone;

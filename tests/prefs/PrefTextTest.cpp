@@ -135,6 +135,27 @@ TEST_F(PrefTextTest, TextSavedForImportIsLoggedWithoutThePassphrase)
     EXPECT_EQ("rainy-day-42", pref->GetPassword());
 }
 
+// What a log may show of a settings text: only the passphrase's value goes,
+// whatever the line ends; any other text stays byte for byte.
+TEST(PrefLogForm, HidesOnlyThePassphrasesValue)
+{
+    const struct {
+        const char* text;
+        const char* shown;
+    } cases[] = {
+        { "[System]\r\nssid = Car\r\npassword = abcdefgh\r\nvolume = 2\r\n",
+          "[System]\r\nssid = Car\r\npassword = ********\r\nvolume = 2\r\n" },
+        { "[System]\rPassword:abcdefgh\rvolume=1", "[System]\rPassword: ********\rvolume=1" },
+        { "  PASSWORD = abcdefgh\n", "  PASSWORD = ********\n" },
+        { "password = abc\n  defgh\n\n  ijk\nvolume = 1\n", "password = ********\nvolume = 1\n" },
+        { "passwords = kept\n", "passwords = kept\n" },
+        { "NORM240131-120000F.MP4,EVEN240131-120000R.MP4", "NORM240131-120000F.MP4,EVEN240131-120000R.MP4" },
+        { "", "" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Pref::WithoutPassphrase(c.text), c.shown) << c.text;
+}
+
 TEST_F(PrefTextTest, BadValuesAreRefusedOneByOne)
 {
     pref->SetVolume(SYSTEM::VOLUME::LEVEL_4);

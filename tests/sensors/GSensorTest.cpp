@@ -1,12 +1,14 @@
 // The G-sensor against its chip model: the shock test and its cooldown, the
-// subtitle records, and the sampling thread end to end.
+// subtitle records, the overlay text, and the sampling thread end to end.
 
+#include "bmworks/BmOverlay.h"
 #include "dashrec/core/MessageIds.h"
 #include "dashrec/core/MessageQueue.h"
 #include "dashrec/core/Pref.h"
 #include "dashrec/devices/GPS.h"
 #include "dashrec/devices/GSensor.h"
 #include "dashrec/devices/I2c.h"
+#include "dashrec/devices/Micom.h"
 #include "host/i2c/ChipModel.h"
 #include "host/i2c/Mc3416.h"
 #include "tests/sensors/NmeaText.h"
@@ -15,7 +17,6 @@
 
 #include <chrono>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -139,18 +140,25 @@ TEST_F(GSensorTest, FortyRoundsMakeOneSubtitleText)
     EXPECT_EQ(sensor()->GetSubTitleText().substr(0, 44), "EXTD/1/-126.975000/37.552057/18/02/FE/00,EXT");
 }
 
-TEST_F(GSensorTest, OverlayTextShowsSupplyAndFix)
+// Supply voltage, board temperature and the fix, handed to the engine to burn in.
+TEST_F(GSensorTest, OverlayTextShowsSupplyTemperatureAndFixAndReachesTheEngine)
 {
+    vk::Micom* micom = vk::Singleton<vk::Micom>::Inst();
+    micom->micom_status.voltage = 644;
+    micom->micom_status.temperature = 1010;
     sensor()->SetOverlayText();
-    EXPECT_TRUE(std::regex_match(sensor()->GetOverlayText(), std::regex("[0-9]+\\.[0-9]V +-?[0-9]+'C --- --- ---km")))
-        << sensor()->GetOverlayText();
+    EXPECT_EQ(sensor()->GetOverlayText(), "12.0V   2'C --- --- ---km");
+    EXPECT_EQ(BmOverlay::Inst()->newText, sensor()->GetOverlayText());
+
+    micom->micom_status.voltage = 1310;
+    micom->micom_status.temperature = 1362;
     vk::GPS* gps = vk::Singleton<vk::GPS>::Inst();
     gps->Init(false);
     for (char c : sensors_test::Rmc("120000", "100117"))
         gps->HandleByte(c);
     sensor()->SetOverlayText();
-    std::string overlay = sensor()->GetOverlayText();
-    EXPECT_EQ(overlay.substr(overlay.find("'C")), "'C W127.0 N37.6  18km");
+    EXPECT_EQ(sensor()->GetOverlayText(), "24.0V  95'C W127.0 N37.6  18km");
+    EXPECT_EQ(BmOverlay::Inst()->newText, sensor()->GetOverlayText());
 }
 
 TEST_F(GSensorTest, ThreadPostsAShockAndStopsPromptly)

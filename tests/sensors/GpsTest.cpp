@@ -253,14 +253,50 @@ TEST_F(GpsClock, StampsThatDisagreeNeverSetTheClock)
     for (const char* time : { "120000", "120001", "120002", "120003", "120030" })
         sentences.push_back(Rmc(time, "100117"));
     // A lone jump after five good stamps must not set the clock either.
-    sentences.push_back(Rmc("235959", "311299"));
+    sentences.push_back(Rmc("235959", "311225"));
     testing::internal::CaptureStdout();
     for (const std::string& s : sentences)
         Feed(s);
     std::string log = testing::internal::GetCapturedStdout();
     EXPECT_GT(ClockError(far), 3600);
-    EXPECT_NE(log.find("[GPS]time error, push 199/11/31 - 23:59:59\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("[GPS]time error, push 125/11/31 - 23:59:59\r\n"), std::string::npos) << log;
     EXPECT_EQ(log.find("SetTime"), std::string::npos);
+}
+
+// A module with the week-number rollover fault dates its fixes "99": 1999,
+// which the clocks would take for 2099. The clocks stay as they were; the
+// fix is used, and a good date later still sets them.
+TEST_F(GpsClock, AYear99LeavesTheClocksAsTheyWereButTheFixIsUsed)
+{
+    vk::Rtc* rtc = vk::Singleton<vk::Rtc>::Inst();
+    vk::Rtc::RtcTime before {};
+    ASSERT_TRUE(rtc->GetTime(before));
+    timeval clock = vk::SystemClock::Now();
+    testing::internal::CaptureStdout();
+    int fixes = 0;
+    for (int run = 0; run < 2; ++run) {
+        for (const std::string& s : Run("100199", 6 * run))
+            Feed(s);
+        fixes += GpsPosts(Drain(), 1);
+    }
+    std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_LT(ClockError(clock.tv_sec), 60);
+    vk::Rtc::RtcTime after {};
+    ASSERT_TRUE(rtc->GetTime(after));
+    EXPECT_EQ(after.year, before.year);
+    EXPECT_EQ(after.mon, before.mon);
+    EXPECT_EQ(after.date, before.date);
+    EXPECT_EQ(log.find("SetTime::"), std::string::npos) << log;
+    EXPECT_NE(log.find("[GPS]clock not set, out of range 199/0/10 - 12:0:0\r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("out of range"), log.rfind("out of range")) << "logged once";
+    EXPECT_EQ(fixes, 12) << "every fix is reported";
+    EXPECT_TRUE(Fix().available);
+    EXPECT_EQ(Fix().speed, 18);
+    EXPECT_NEAR(Fix().latitude, 37.552057, 1e-6);
+
+    for (const std::string& s : Run("100117", 20))
+        Feed(s);
+    EXPECT_LE(ClockError(1484049625 + 9 * 3600), 2);
 }
 
 TEST_F(GpsClock, MalformedStampsNeverSetTheClock)
