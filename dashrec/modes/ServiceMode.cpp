@@ -292,35 +292,43 @@ void ServiceMode::MakeLeds(bool withSecurity)
 char ServiceMode::LoadVersion(obj_image* picture)
 {
     char letter = 0;
-    FILE* file = std::fopen(VERSION_FILE, "r");
-    if (file == nullptr) {
+    char line[VERSION_LINE_SIZE] = {};
+    if (!ReadVersionLine(line, sizeof(line))) {
         std::printf("Fopen Error\n");
+    } else {
+        std::printf("fread %s\n", line);
+        size_t length = std::strlen(line);
+        if (length > 0) {
+            letter = line[length - 1];
+            line[length - 1] = '\0';
+        }
+    }
+    // No version before the language letter is no version: the line sees an error, not "-7".
+    if (line[0] == '\0') {
+        _sw[0] = '\0';
         std::snprintf(_ver, sizeof(_ver), "ERROR");
     } else {
-        char text[32] = {};
-        for (size_t n = 0; n < sizeof(text) - 1; ++n) {
-            int c = std::fgetc(file);
-            if (c == EOF)
-                break;
-            text[n] = static_cast<char>(c);
-        }
-        std::fclose(file);
-        std::printf("fread %s\n", text);
-        text[std::strcspn(text, "\n")] = '\0';
-        size_t length = std::strlen(text);
-        // An empty file names no language; its picture is the error one.
-        if (length > 0) {
-            letter = text[length - 1];
-            text[length - 1] = '\0';
-        }
-        std::snprintf(_sw, sizeof(_sw), "%s-%d", text, Singleton<Micom>::Inst()->GetVersion());
+        // A version longer than the page's field is shown cut, as the field holds no more.
+        std::snprintf(_sw, sizeof(_sw), "%s-%d", line, Singleton<Micom>::Inst()->GetVersion());
         int n = std::snprintf(_ver, sizeof(_ver), "%s %s", Singleton<Resource>::Inst()->GetString(STR::MODEL_NAME), _sw);
-        std::printf("_ver:%s\n", _ver);
-        if (n >= static_cast<int>(sizeof(_ver)))
-            VK_ASSERT_REPORT("strlen(_ver) < sizeof(_ver)");
+        std::printf(n < static_cast<int>(sizeof(_ver)) ? "_ver:%s\n" : "_ver:%s (cut)\n", _ver);
     }
     picture->image = Singleton<Resource>::Inst()->GetSurface(LanguagePicture(letter));
     return letter;
+}
+
+bool ServiceMode::ReadVersionLine(char* line, size_t size)
+{
+    FILE* file = std::fopen(VERSION_FILE, "r");
+    if (file == nullptr)
+        return false;
+    // The whole first line: its last character names the language however long the version is.
+    size_t n = 0;
+    for (int c = std::fgetc(file); c != EOF && c != '\n' && n + 1 < size; c = std::fgetc(file))
+        line[n++] = static_cast<char>(c);
+    line[n] = '\0';
+    std::fclose(file);
+    return true;
 }
 
 bool ServiceMode::CheckRtc()

@@ -12,6 +12,7 @@
 #include "dashrec/devices/Gpio.h"
 #include "dashrec/ui/UIObject.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -99,8 +100,9 @@ protected:
     // The three LEDs (the security LED only when asked), all off.
     void MakeLeds(bool withSecurity);
 
-    // Reads "/tmp/fversion" into _sw and _ver; returns the language letter
-    // (0 when the file is missing) and sets `picture` to the component.
+    // Reads "/tmp/fversion" into _sw and _ver ("ERROR" when it holds no
+    // version); returns the language letter (0 when the file is missing or
+    // empty) and sets `picture` to the component.
     char LoadVersion(obj_image* picture);
     // Up to five reads; a broken time is reset; the system clock is moved
     // forward to the RTC's. True when the RTC could be read.
@@ -115,6 +117,11 @@ protected:
     std::shared_ptr<GPIO_OUT> _pLedSecurity;
 
 private:
+    static constexpr size_t VERSION_LINE_SIZE = 256;
+
+    // The first line of the version file without its newline; false when it can't be opened.
+    static bool ReadVersionLine(char* line, size_t size);
+
     const WND::ID _window;
     const char* const _tag;
 };
