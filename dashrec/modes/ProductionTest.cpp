@@ -16,6 +16,7 @@
 #include "dashrec/devices/Rtc.h"
 #include "dashrec/menus/EmmcInfo.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -36,7 +37,7 @@ const int TONE_PLAY_DELAY_MS = 500;
 const int VIEW_SWITCH_PAUSE_MS = 500;
 const int MIN_STORAGE_GB = 65;
 const int MIN_CLOCK_YEAR = 2016;
-const float SECONDS_PER_HOUR = 3600.0f;
+const float FIX_TIMER_LIMIT = 3600.0f;
 
 } // namespace
 
@@ -92,6 +93,14 @@ void ProductionTest::TestEeprom()
     _status.eeprom = eeprom->Read(_readbuffer.get(), EEPROM_TEST_SIZE);
     if (_status.eeprom)
         _status.eeprom = eeprom->Write(_readbuffer.get(), EEPROM_TEST_SIZE);
+    // A chip can acknowledge a write it does not keep: only reading it back shows that.
+    if (_status.eeprom) {
+        std::unique_ptr<unsigned char[]> kept(new unsigned char[EEPROM_TEST_SIZE]());
+        _status.eeprom = eeprom->Read(kept.get(), EEPROM_TEST_SIZE) &&
+                         std::memcmp(kept.get(), _readbuffer.get(), EEPROM_TEST_SIZE) == 0;
+        if (!_status.eeprom)
+            std::printf("[%s]EEPROM did not keep what was written\n", Tag());
+    }
 }
 
 void ProductionTest::SetPass(obj_common* item, bool pass)
@@ -176,9 +185,8 @@ void ProductionTest::ShowReferences()
 void ProductionTest::UpdateTimes()
 {
     if (!(_status.gpslock && _status.satlock)) {
-        _start += MAIN_UPDATE_TIME / 1000.0f;
-        if (_start > SECONDS_PER_HOUR)
-            _start -= SECONDS_PER_HOUR;
+        // Held at an hour: a timer that wrapped would take a fix after an hour for one in time.
+        _start = std::min(_start + MAIN_UPDATE_TIME / 1000.0f, FIX_TIMER_LIMIT);
     }
     _total += MAIN_UPDATE_TIME / 1000.0f;
     UpdateStrings();

@@ -108,6 +108,8 @@ protected:
     // forward to the RTC's. True when the RTC could be read.
     bool CheckRtc();
 
+    const char* Tag() const { return _tag; }
+
     bool _running = false;
     bool _initRefused = false;
     char _ver[32] = {};

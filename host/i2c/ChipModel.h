@@ -7,13 +7,16 @@
 // Which chips sit on which bus is the board file "$DASHREC_HOST_DIR/i2c/board":
 // one line "<bus node> <model name>" per chip; without the file the board is
 // DEFAULT_BOARD. A chip can be made to refuse its next transfers (a NAK) by
-// writing a count into "<name>.nak"; -1 refuses them all.
+// writing a count into "<name>.nak"; -1 refuses them all. A memory chip's
+// worn cells, one address a line in "<name>.worn", acknowledge a write but
+// read erased after it.
 //
 // A new chip model is a file with a class derived from ChipModel and a row
 // in the table of ChipModels.cpp.
 
 #include <cstddef>
 #include <ctime>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -36,6 +39,8 @@ public:
     void Save(const std::vector<unsigned char>& bytes, const timespec* changed = nullptr) const;
     // True when an injected NAK refuses this transfer.
     bool Refuses() const;
+    // The addresses of the injected worn cells.
+    std::set<size_t> WornCells() const;
 
 private:
     std::string _name;

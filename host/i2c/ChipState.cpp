@@ -86,4 +86,15 @@ bool ChipState::Refuses() const
     return count != 0;
 }
 
+std::set<size_t> ChipState::WornCells() const
+{
+    std::set<size_t> cells;
+    if (FILE* file = std::fopen((I2cStateDir() + "/" + _name + ".worn").c_str(), "r")) {
+        for (unsigned long address = 0; std::fscanf(file, "%lu", &address) == 1;)
+            cells.insert(address);
+        std::fclose(file);
+    }
+    return cells;
+}
+
 } // namespace vk::host

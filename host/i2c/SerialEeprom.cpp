@@ -5,6 +5,7 @@
 #include "host/i2c/ChipModel.h"
 
 #include <memory>
+#include <set>
 
 namespace vk::host {
 
@@ -47,10 +48,11 @@ public:
         if (size == 0)
             return true;
         std::vector<unsigned char> memory = _state.Load();
+        std::set<size_t> worn = _state.WornCells();
         size_t page = _pointer - _pointer % _kind.pageSize;
         size_t offset = _pointer % _kind.pageSize;
         for (size_t i = 0; i < size; ++i) {
-            memory[page + offset] = data[i];
+            memory[page + offset] = worn.count(page + offset) != 0 ? ERASED : data[i];
             offset = (offset + 1) % _kind.pageSize;
         }
         _pointer = page + offset;

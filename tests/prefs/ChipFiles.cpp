@@ -17,6 +17,7 @@ void UseBoard(const std::string& lines)
     for (const char* model : { "24lc16", "at24cs32", "isl1208" }) {
         unlink(vk::host::ChipStatePath(model).c_str());
         unlink((dir + "/" + model + ".nak").c_str());
+        unlink((dir + "/" + model + ".worn").c_str());
     }
     WriteFile(vk::host::BoardPath(), lines);
 }
@@ -35,6 +36,11 @@ void SetBytes(const std::string& model, const std::vector<unsigned char>& bytes)
 void Refuse(const std::string& model, int count)
 {
     WriteFile(vk::host::I2cStateDir() + "/" + model + ".nak", std::to_string(count) + "\n");
+}
+
+void Wear(const std::string& model, size_t address)
+{
+    std::ofstream(vk::host::I2cStateDir() + "/" + model + ".worn", std::ios::app) << address << "\n";
 }
 
 void Age(const std::string& model, int seconds)

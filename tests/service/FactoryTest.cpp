@@ -4,6 +4,7 @@
 // and the screen the production line sees is saved.
 
 #include "dashrec/core/Pref.h"
+#include "dashrec/devices/Eeprom.h"
 #include "dashrec/devices/Micom.h"
 #include "dashrec/modes/CMainFactory.h"
 #include "dashrec/ui/Resource.h"
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -73,6 +75,15 @@ CMainFactory* Factory()
 {
     return Singleton<CMainFactory>::Inst();
 }
+
+// The factory test's own checks, called as its loop would call them.
+class FactoryChecks : public CMainFactory {
+public:
+    using ProductionTest::OnGps;
+    using ProductionTest::TestEeprom;
+    using ProductionTest::UpdateTimes;
+    void SetFixTimer(float seconds) { _start = seconds; }
+};
 
 TEST(Factory, AGoodUnitPassesEveryItem)
 {
@@ -191,6 +202,51 @@ TEST(Factory, ABadUnitFailsItsItems)
     SaveScreen("factory_fail.png");
     factory->Finalize();
     sim->Stop();
+}
+
+TEST(Factory, AFixAfterAnHourIsNotAFixInTime)
+{
+    PrepareProgram();
+    Singleton<vk::Resource>::Inst()->Init(720, 480, false);
+    FactoryChecks factory;
+    // Half an update short of the hour, then on past it.
+    factory.SetFixTimer(3599.5f);
+    for (int update = 0; update < 4; ++update)
+        factory.UpdateTimes();
+    EXPECT_FLOAT_EQ(factory.GetFixTimer(), 3600.0f) << "held at the hour, not wrapped to seconds";
+    ipc_msg_t fix {};
+    fix.wnd = WND::CMAIN_FACTORY;
+    fix.cmd = WM::GPS;
+    fix.param1 = 1;
+    factory.OnGps(fix);
+    EXPECT_FALSE(factory.GetStatus().gpslock);
+    factory.UpdateTimes();
+    EXPECT_FALSE(Item(CMainFactory::GPS_ITEM)->IsFocused());
+    Singleton<vk::Resource>::Inst()->Finalize();
+}
+
+TEST(Factory, TheEepromItemPassesOnlyWhenTheChipKeepsWhatIsWrittenBack)
+{
+    PrepareProgram();
+    ASSERT_TRUE(Singleton<vk::Eeprom>::Inst()->Init());
+    std::vector<unsigned char> memory(4096);
+    for (size_t i = 0; i < memory.size(); ++i)
+        memory[i] = static_cast<unsigned char>(i * 7);
+    chips::SetBytes("at24cs32", memory);
+    FactoryChecks factory;
+    factory.TestEeprom();
+    EXPECT_TRUE(factory.GetStatus().eeprom) << "read and written back whole";
+    EXPECT_EQ(chips::Bytes("at24cs32"), memory);
+
+    // A worn cell acknowledges the write and loses the byte.
+    chips::Wear("at24cs32", 100);
+    factory.TestEeprom();
+    EXPECT_FALSE(factory.GetStatus().eeprom);
+    EXPECT_EQ(chips::Bytes("at24cs32").at(100), 0xFF);
+
+    chips::Refuse("at24cs32", -1);
+    factory.TestEeprom();
+    EXPECT_FALSE(factory.GetStatus().eeprom);
 }
 
 } // namespace
