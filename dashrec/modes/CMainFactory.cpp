@@ -92,7 +92,6 @@ void CMainFactory::Start()
     InitBmworks(FACTORY_VIEW);
     ToneRecord();
     Singleton<GPS>::Inst()->SetMinNSat(_settings.satellite);
-    SetTimer(TIMER::TONE_TEST, TONE_TEST_DELAY_MS);
     EnterPage();
     RunLoop();
 }

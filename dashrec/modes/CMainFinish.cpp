@@ -53,10 +53,16 @@ const ProductionTest::PageIds FINISH_PAGE = {
 const int UI_TIMER_TICK_MS = 10;
 const int VIEW_SWITCH_PAUSE_MS = 500;
 const char* const BACKLIGHT_OFF = "echo 4 > /sys/class/backlight/lcd0/bl_power";
-const char* const MIC_PROMPT = "aplay ./rsc/sound/V_mic_on_k.wav";
-const char* const MIC_RECORD = "arecord -t raw -c 1 -D hw:0,0 -f S16_LE -d 5 -r 16000 /tmp/stest.pcm";
-// Played back faster than it was recorded, as the line has always done.
-const char* const MIC_PLAY = "aplay -t raw -c 1 -f S16_LE -r 44000 /tmp/stest.pcm";
+// The spoken prompt while the microphone is recorded; the recording is
+// measured like the tone once it is done, so the item can pass.
+const ProductionTest::AudioTest MIC_AUDIO = {
+    "aplay ./rsc/sound/V_mic_on_k.wav",
+    "arecord -t raw -c 1 -D hw:0,0 -f S16_LE -d 5 -r 16000 /tmp/stest.pcm",
+    "/tmp/stest.pcm",
+    6000,
+};
+// At the rate it was recorded: the operator hears the voice as it was spoken.
+const char* const MIC_PLAY = "aplay -t raw -c 1 -f S16_LE -r 16000 /tmp/stest.pcm";
 
 // The touch screen's areas, bounds included: the camera switch, and the edges
 // that make a corner.
@@ -124,7 +130,6 @@ void CMainFinish::Start()
         SoundRecord();
     } else {
         ToneRecord();
-        SetTimer(TIMER::TONE_TEST, TONE_TEST_DELAY_MS);
     }
     EnterPage();
     RunLoop();
@@ -232,7 +237,7 @@ void CMainFinish::OnTouch(int x, int y)
 
 void CMainFinish::SoundRecord()
 {
-    StartAudioTest(MIC_PROMPT, MIC_RECORD);
+    StartAudioTest(MIC_AUDIO);
 }
 
 void CMainFinish::SoundPlay()

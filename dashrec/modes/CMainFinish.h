@@ -3,7 +3,7 @@
 // "_finish2.velmora" on the card: the factory test's items on the device's
 // own touch screen, with a touch test of the four corners, tighter voltage
 // limits and no automatic camera alternation. The second variant records the
-// microphone and plays it back instead of measuring a tone.
+// operator's voice instead of a tone, measures it and plays it back.
 
 #include "dashrec/modes/ProductionTest.h"
 

@@ -27,9 +27,12 @@ namespace vk {
 
 namespace {
 
-const char* const TONE_PLAY = "aplay ./rsc/sound/tone440hz.wav";
-const char* const TONE_RECORD = "arecord -t raw -c 1 -D hw:0,0 -f S16_LE -d 3 -r 16000 /tmp/tone440hz.pcm";
-const char* const TONE_FILE = "/tmp/tone440hz.pcm";
+const ProductionTest::AudioTest TONE_AUDIO = {
+    "aplay ./rsc/sound/tone440hz.wav",
+    "arecord -t raw -c 1 -D hw:0,0 -f S16_LE -d 3 -r 16000 /tmp/tone440hz.pcm",
+    "/tmp/tone440hz.pcm",
+    4000,
+};
 // The first second of the recording is skipped; the next one is measured.
 const long TONE_SKIP_BYTES = 32000;
 const int TONE_SAMPLES = 16000;
@@ -343,19 +346,23 @@ void ProductionTest::FinalizeServices(bool withTouch)
 
 void ProductionTest::ToneRecord()
 {
-    StartAudioTest(TONE_PLAY, TONE_RECORD);
+    StartAudioTest(TONE_AUDIO);
 }
 
-void ProductionTest::StartAudioTest(const char* prompt, const char* record)
+void ProductionTest::StartAudioTest(const AudioTest& test)
 {
     if (_toneStarted)
         return;
     _toneStarted = true;
-    _tonePlayer = std::thread([prompt] {
+    _toneFile = test.file;
+    const char* play = test.play;
+    _tonePlayer = std::thread([play] {
         std::this_thread::sleep_for(std::chrono::milliseconds(TONE_PLAY_DELAY_MS));
-        std::system(prompt);
+        std::system(play);
     });
+    const char* record = test.record;
     _toneRecorder = std::thread([record] { std::system(record); });
+    SetTimer(TIMER::TONE_TEST, test.measureAfterMs);
 }
 
 void ProductionTest::AlternateLeds()
@@ -426,7 +433,7 @@ void ProductionTest::ToneTest()
         _toneRecorder.join();
     int count = 0;
     long long sum = 0;
-    FILE* file = std::fopen(TONE_FILE, "rb");
+    FILE* file = _toneFile != nullptr ? std::fopen(_toneFile, "rb") : nullptr;
     if (file != nullptr) {
         if (std::fseek(file, TONE_SKIP_BYTES, SEEK_SET) == 0) {
             int16_t sample = 0;

@@ -22,7 +22,6 @@ class ProductionTest : public ServiceMode {
 public:
     static constexpr int MAIN_UPDATE_TIME = 500;
     static constexpr int EEPROM_TEST_SIZE = 2048;
-    static constexpr int TONE_TEST_DELAY_MS = 4000;
     static constexpr unsigned TEXT_OK = 0xFFFFFFFF;
     static constexpr unsigned TEXT_FAILED = 0xFFFF0000;
 
@@ -60,6 +59,15 @@ public:
 
         // Each key read over the value already held.
         void Load(const INIReader& reader);
+    };
+
+    // A microphone test: a sound played while the microphone is recorded,
+    // and the recording measured once it is done.
+    struct AudioTest {
+        const char* play; // run 500 ms after the recording starts
+        const char* record;
+        const char* file; // what `record` writes
+        int measureAfterMs;
     };
 
     // Where a page shows each item; -1 for an item the page lacks.
@@ -122,8 +130,8 @@ protected:
     void OnGps(ipc_msg_t& msg) override;
     // Plays the tone and records the microphone once per run.
     void ToneRecord();
-    // Plays `prompt` after 500 ms while `record` runs, once per run.
-    void StartAudioTest(const char* prompt, const char* record);
+    // Starts `test` once per run and arms its measurement.
+    void StartAudioTest(const AudioTest& test);
     // The mean amplitude of one second of the recording, 1 s after its start.
     void ToneTest();
     // Waits for the tone test's shell commands.
@@ -176,6 +184,7 @@ private:
     std::string _marker;
     bool _rearView = false; // the view the OK key last chose
     bool _toneStarted = false;
+    const char* _toneFile = nullptr;
     std::thread _tonePlayer;
     std::thread _toneRecorder;
 };
