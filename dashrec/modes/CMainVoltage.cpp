@@ -12,6 +12,7 @@
 #include <INIReader.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -115,6 +116,13 @@ void CMainVoltage::LoadSettings()
         _settings.count = static_cast<int>(reader.GetInteger("settings", "count", _settings.count));
     }
     std::printf("_settings.waiting:%d, _settings.count:%d\n", _settings.waiting, _settings.count);
+    // An average of no sample is no reference: the default count is taken,
+    // and the red LED tells the line its parameter file is wrong.
+    if (_settings.count < 1) {
+        _settings.count = Settings().count;
+        std::printf("[CMainVoltage]count below 1, %d samples taken\n", _settings.count);
+        _pLedRed->SetOn();
+    }
 }
 
 void CMainVoltage::InitBmworks()
@@ -187,12 +195,11 @@ void CMainVoltage::TakeSample()
 
 void CMainVoltage::StoreAverage()
 {
-    // A parameter file asking for no sample leaves the stored references as they are.
-    if (_samples == 0) {
-        std::printf("counter:%d, no sample taken, nothing written\r\n", _samples);
+    uint16_t average = static_cast<uint16_t>(_sum / _samples);
+    if (!IsPlausible(average)) {
+        Refuse(average);
         return;
     }
-    uint16_t average = static_cast<uint16_t>(_sum / _samples);
     bool truck = WriteCalculateValue(average);
     _pLedRed->SetOn();
     _pLedBlue->SetOn();
@@ -200,6 +207,23 @@ void CMainVoltage::StoreAverage()
                       : "counter:%d, 12-Volt Write Average value = 0x%04X [%d]\r\n",
         _samples, average, average);
     std::system(CALIBRATION_DONE);
+}
+
+bool CMainVoltage::IsPlausible(uint16_t average)
+{
+    float nominal = average > Micom::TRUCK_AD_ABOVE ? 24.0f : 12.0f;
+    float volts = Micom::VoltageFromAD(average, Micom::DEFAULT_REF_12V, Micom::DEFAULT_REF_24V);
+    return std::fabs(volts - nominal) <= REFERENCE_TOLERANCE_VOLTS;
+}
+
+void CMainVoltage::Refuse(uint16_t average)
+{
+    // Red alone and steady, no sound: unlike the end of a calibration, where blue goes on blinking.
+    StopBlinking();
+    _pLedBlue->SetOff();
+    _pLedRed->SetOn();
+    std::printf("counter:%d, Average value = 0x%04X [%d] is no reference, nothing written\r\n", _samples, average,
+        average);
 }
 
 bool CMainVoltage::WriteCalculateValue(uint16_t value)

@@ -18,6 +18,7 @@ class CMainVoltage : public Singleton<CMainVoltage>, public ServiceMode {
 public:
     static constexpr int SAMPLE_TIME = 500;
     static constexpr int BLINK_TIME = 500;
+    static constexpr float REFERENCE_TOLERANCE_VOLTS = 2.0f;
 
     struct Settings {
         int waiting = 30; // seconds before the first sample
@@ -36,6 +37,9 @@ public:
 
     // Up to 978 the 12 V reference, above it the 24 V one; true for 24 V.
     static bool WriteCalculateValue(uint16_t value);
+    // A reference supply reads, with the default references, within 2 V of
+    // its 12 V or 24 V; anything else is a silent MCU or the wrong supply.
+    static bool IsPlausible(uint16_t average);
 
 protected:
     void Dispatch(ipc_msg_t& msg) override;
@@ -48,6 +52,8 @@ private:
     void InitBmworks();
     void TakeSample();
     void StoreAverage();
+    // Keeps the stored references and shows the failure.
+    void Refuse(uint16_t average);
     void Blink();
     void StopBlinking();
 
