@@ -318,7 +318,11 @@ void CMainWiFi::StartNetwork()
         return;
     }
     GetAddr();
-    GetMac();
+    // Without the station's MAC there is nothing to register: "MAC error" must never reach the server.
+    if (!GetMac()) {
+        Fail("MAC error");
+        return;
+    }
     obj_button* step = GetButton(BUTTON_STEP2);
     VK_ASSERT(step != nullptr);
     step->SetFocus();

@@ -48,6 +48,7 @@ public:
     static constexpr int HEADSIZE = 2;
     static constexpr const char* SETTINGS_FILE = "/mnt/extsd/_wireless.mod";
     static constexpr const char* WPA_CONFIG = "/tmp/wpa.conf";
+    static constexpr const char* STATION_INTERFACE = "wlan0";
     static const Settings DEFAULT_SETTINGS;
 
     CMainWiFi();
@@ -74,8 +75,9 @@ public:
     void AllocateBuffers();
     // The first IPv4 address other than the loopback into `_ip`.
     void GetAddr();
-    // The first hardware address of an interface other than the loopback into `_mac`.
-    void GetMac();
+    // The station interface's hardware address into `_mac`; false, and
+    // "MAC error" there, when the unit has no such interface.
+    bool GetMac();
     // Starts the registration thread.
     void ServerHandler();
     void JoinServer();

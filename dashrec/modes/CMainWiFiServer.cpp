@@ -5,6 +5,7 @@
 #include "dashrec/core/SDDebug.h"
 #include "dashrec/modes/CMainWiFi.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -13,6 +14,7 @@
 #include <fcntl.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/select.h>
 #include <sys/socket.h>
@@ -23,7 +25,7 @@ namespace vk {
 namespace {
 
 const int ADDR_LIST_SIZE = 320;
-const int MAC_LIST_SIZE = 1024;
+const int MAC_BYTES = 6;
 const int CONNECT_WAIT_S = 5;
 const int AFTER_EXCHANGE_MS = 1000;
 
@@ -37,6 +39,27 @@ int ListInterfaces(int sock, char* buffer, int size, ifreq*& entries)
         return -1;
     entries = ifc.ifc_req;
     return ifc.ifc_len / static_cast<int>(sizeof(ifreq));
+}
+
+// Reads exactly `size` bytes by `deadline`, however the peer splits them;
+// false on its end, an error or the time running out.
+bool ReceiveAll(int sock, char* buffer, size_t size, std::chrono::steady_clock::time_point deadline)
+{
+    using namespace std::chrono;
+    for (size_t got = 0; got < size;) {
+        long long left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+        pollfd readable { sock, POLLIN, 0 };
+        int ready = left < 0 ? 0 : poll(&readable, 1, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return false;
+        ssize_t n = recv(sock, buffer + got, size - got, 0);
+        if (n <= 0)
+            return false;
+        got += static_cast<size_t>(n);
+    }
+    return true;
 }
 
 bool SetBlocking(int sock, bool blocking)
@@ -69,27 +92,24 @@ void CMainWiFi::GetAddr()
     SetText(_message, "IP addr Error");
 }
 
-void CMainWiFi::GetMac()
+bool CMainWiFi::GetMac()
 {
     if (_socket < 0)
         VK_ASSERT_REPORT("socket >= 0");
-    char buffer[MAC_LIST_SIZE];
-    ifreq* entries = nullptr;
-    int count = ListInterfaces(_socket, buffer, sizeof(buffer), entries);
+    // The station's own address: the one the line registers, whatever other interfaces the unit has.
+    ifreq request {};
+    std::snprintf(request.ifr_name, sizeof(request.ifr_name), "%s", STATION_INTERFACE);
+    bool found = ioctl(_socket, SIOCGIFHWADDR, &request) == 0;
+    const unsigned char* hw = reinterpret_cast<const unsigned char*>(request.ifr_hwaddr.sa_data);
+    found = found && std::any_of(hw, hw + MAC_BYTES, [](unsigned char byte) { return byte != 0; });
     std::lock_guard<std::recursive_mutex> lock(_mutex);
-    for (int i = 0; i < count; ++i) {
-        ifreq request {};
-        std::memcpy(request.ifr_name, entries[i].ifr_name, sizeof(request.ifr_name));
-        if (ioctl(_socket, SIOCGIFFLAGS, &request) < 0 || (request.ifr_flags & IFF_LOOPBACK) != 0)
-            continue;
-        if (ioctl(_socket, SIOCGIFHWADDR, &request) < 0)
-            continue;
-        const unsigned char* hw = reinterpret_cast<const unsigned char*>(request.ifr_hwaddr.sa_data);
-        SetText(_mac, "%02X-%02X-%02X-%02X-%02X-%02X", hw[0], hw[1], hw[2], hw[3], hw[4], hw[5]);
-        std::printf("MAC:%s\n", _mac);
-        return;
+    if (!found) {
+        SetText(_mac, "MAC error");
+        return false;
     }
-    SetText(_mac, "MAC error");
+    SetText(_mac, "%02X-%02X-%02X-%02X-%02X-%02X", hw[0], hw[1], hw[2], hw[3], hw[4], hw[5]);
+    std::printf("MAC:%s\n", _mac);
+    return true;
 }
 
 void CMainWiFi::ServerHandler()
@@ -172,31 +192,27 @@ int CMainWiFi::BuildRequest()
 CMainWiFi::STATE CMainWiFi::Exchange(int sock, const timeval& left)
 {
     int length = BuildRequest();
-    timeval wait = left;
-    // A wait used up to the end would read as "no time-out" to the socket.
-    if (wait.tv_sec == 0 && wait.tv_usec == 0)
-        wait.tv_usec = 1;
-    setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof(wait));
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(left.tv_sec) +
+                    std::chrono::microseconds(left.tv_usec);
     ssize_t sent = send(sock, _snd.get(), length, MSG_NOSIGNAL);
     if (sent <= 0) {
         std::printf("send error\n");
         return SEND_ERROR;
     }
     std::printf("sent:%d, len:%d\n", static_cast<int>(sent), length);
-    ssize_t received = recv(sock, _rcv.get(), HEADSIZE, MSG_WAITALL);
-    if (received <= 0) {
+    if (!ReceiveAll(sock, _rcv.get(), HEADSIZE, deadline)) {
         std::printf("recv header error\n");
         return RECV_ERROR;
     }
     int payload = static_cast<unsigned char>(_rcv[0]);
-    std::printf("rcv:%d, data to read:%d\n", static_cast<int>(received), payload);
-    received = recv(sock, _rcv.get() + HEADSIZE, payload, MSG_WAITALL);
-    if (received <= 0) {
+    std::printf("rcv:%d, data to read:%d\n", HEADSIZE, payload);
+    // The verdict is the payload's first byte: a reply without one, or cut short, is no verdict.
+    if (payload == 0 || !ReceiveAll(sock, _rcv.get() + HEADSIZE, payload, deadline)) {
         std::printf("recv payload error\n");
         return RECV_ERROR;
     }
     int overlapped = _rcv[HEADSIZE];
-    std::printf("rcv:%d, overlapped:%d\n", static_cast<int>(received), overlapped);
+    std::printf("rcv:%d, overlapped:%d\n", payload, overlapped);
     return overlapped == 1 ? REGISTER_MAC : OVERLAPPED_MAC;
 }
 

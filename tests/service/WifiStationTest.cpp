@@ -1,7 +1,8 @@
 // The Wi-Fi station test against the real pieces around it: its settings file
-// on the card, the shims of the station's programs, the interface list of
-// this machine, and a loopback TCP peer on port 9050 as the production line's
-// registration server.
+// on the card, the shims of the station's programs, the interfaces of a
+// network of the test's own (a veth pair stands for the station), and a
+// loopback TCP peer on port 9050 there as the production line's registration
+// server.
 
 #include "dashrec/core/MessageQueue.h"
 #include "dashrec/modes/CMainWiFi.h"
@@ -14,17 +15,18 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
-#include <ifaddrs.h>
 #include <netinet/in.h>
-#include <regex>
-#include <set>
 #include <sstream>
 #include <string>
+#include <sched.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -80,12 +82,13 @@ ipc_msg_t Timer(int id, int wnd = WND::CMAIN_WIFI)
     return msg;
 }
 
-// The production line's server: takes one request and answers it with `reply`
-// (nothing: it closes without a word).
+// The production line's server: takes one request and answers it with
+// `parts`, 100 ms apart, as a network may split a reply (none: it closes
+// without a word).
 class RegistrationServer {
 public:
-    explicit RegistrationServer(std::string reply)
-        : _reply(std::move(reply))
+    explicit RegistrationServer(std::vector<std::string> parts)
+        : _parts(std::move(parts))
     {
         _listener = socket(AF_INET, SOCK_STREAM, 0);
         int on = 1;
@@ -100,12 +103,15 @@ public:
     }
     ~RegistrationServer()
     {
+        // Ends a wait for a unit that never came.
+        shutdown(_listener, SHUT_RDWR);
         if (_thread.joinable())
             _thread.join();
         close(_listener);
     }
 
     bool listening = false;
+    std::atomic<bool> contacted { false };
     std::string request;
 
 private:
@@ -114,17 +120,45 @@ private:
         int peer = accept(_listener, nullptr, nullptr);
         if (peer < 0)
             return;
+        contacted = true;
         char buffer[64];
         ssize_t n = recv(peer, buffer, sizeof(buffer), 0);
         if (n > 0)
             request.assign(buffer, static_cast<size_t>(n));
-        send(peer, _reply.data(), _reply.size(), MSG_NOSIGNAL);
+        for (size_t i = 0; i < _parts.size(); ++i) {
+            if (i > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            send(peer, _parts[i].data(), _parts[i].size(), MSG_NOSIGNAL);
+        }
         close(peer);
     }
 
-    std::string _reply;
+    std::vector<std::string> _parts;
     int _listener = -1;
     std::thread _thread;
+};
+
+const std::string REGISTERED("\x01\x00\x01", 3);
+const char* const STATION_MAC = "02-00-5E-10-20-30";
+
+// A network of this process's own, so the interfaces are the test's: the
+// loopback and whatever `commands` add.
+void OwnNetwork(const std::vector<std::string>& commands)
+{
+    ASSERT_EQ(unshare(CLONE_NEWNET), 0) << std::strerror(errno);
+    ASSERT_EQ(std::system("ip link set lo up"), 0);
+    for (const std::string& command : commands)
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// The station, listed after a wired interface that has a MAC address and an IPv4 address of its own.
+const std::vector<std::string> STATION = {
+    "ip link add eth0 address 02:00:00:00:00:01 type veth peer name eth0peer",
+    "ip addr add 10.0.0.2/24 dev eth0",
+    "ip link set eth0 up",
+    "ip link add wlan0 address 02:00:5e:10:20:30 type veth peer name wlan0peer",
+    "ip addr add 10.20.30.40/24 dev wlan0",
+    "ip link set wlan0 up",
 };
 
 class WifiStation : public ::testing::Test {
@@ -225,8 +259,9 @@ TEST_F(WifiStation, WithoutWlan0TheTestStopsAtItsError)
 
 TEST_F(WifiStation, JoinsTheNetworkAndRegistersItsMac)
 {
+    OwnNetwork(STATION);
     ProvideWlan0();
-    RegistrationServer server(std::string("\x01\x00\x01", 3));
+    RegistrationServer server({ REGISTERED });
     ASSERT_TRUE(server.listening);
     Init(LOOPBACK_SETTINGS);
     EXPECT_STREQ(mode->GetMessageText(), "wlan0 ready");
@@ -258,35 +293,37 @@ TEST_F(WifiStation, JoinsTheNetworkAndRegistersItsMac)
     EXPECT_FALSE(Component(7)->IsShown());
     EXPECT_FALSE(Component(8)->IsShown());
 
-    // The request: the MAC text's length, ACK_MAC, the text without its zero.
-    std::string mac = mode->GetMacText();
-    EXPECT_TRUE(std::regex_match(mac, std::regex("[0-9A-F]{2}(-[0-9A-F]{2}){5}"))) << mac;
+    // The request: the station's MAC text's length, ACK_MAC, the text without its zero.
+    EXPECT_STREQ(mode->GetMacText(), STATION_MAC);
+    std::string mac = STATION_MAC;
     EXPECT_EQ(server.request, std::string(1, static_cast<char>(mac.size())) + "\x02" + mac);
-
-    // The address of one of this machine's interfaces other than the loopback.
-    std::set<std::string> addresses;
-    ifaddrs* list = nullptr;
-    ASSERT_EQ(getifaddrs(&list), 0);
-    for (ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
-        if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET)
-            continue;
-        char text[INET_ADDRSTRLEN];
-        inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr, text, sizeof(text));
-        if (std::string(text) != "127.0.0.1")
-            addresses.insert(text);
-    }
-    freeifaddrs(list);
-    if (!addresses.empty()) {
-        EXPECT_EQ(addresses.count(mode->GetIpText()), 1u) << mode->GetIpText();
-    }
+    // The address of one of the unit's interfaces other than the loopback.
+    std::string ip = mode->GetIpText();
+    EXPECT_TRUE(ip == "10.0.0.2" || ip == "10.20.30.40") << ip;
 
     vk::Resource::Inst()->Draw(false);
     uitest::Screenshot shot("wifi_registered");
 }
 
+TEST_F(WifiStation, WithoutAStationInterfaceTheServerHearsNothing)
+{
+    OwnNetwork({});
+    ProvideWlan0();
+    RegistrationServer server({ REGISTERED });
+    ASSERT_TRUE(server.listening);
+    Init(LOOPBACK_SETTINGS);
+    Register();
+    EXPECT_STREQ(mode->GetMacText(), "MAC error");
+    EXPECT_STREQ(mode->GetMessageText(), "MAC error");
+    EXPECT_TRUE(Component(8)->IsShown());
+    EXPECT_FALSE(Component(3)->IsFocused());
+    EXPECT_EQ(mode->GetState(), CMainWiFi::CLOSE);
+    EXPECT_FALSE(server.contacted);
+}
+
 struct OutcomeCase {
     const char* name;
-    std::string reply;
+    std::vector<std::string> reply;
     bool serverUp;
     const char* message;
     const char* serverText; // null: unchanged
@@ -304,6 +341,7 @@ class WifiOutcome : public WifiStation, public ::testing::WithParamInterface<Out
 TEST_P(WifiOutcome, TheServersVerdictOnTheScreen)
 {
     const OutcomeCase& c = GetParam();
+    OwnNetwork(STATION);
     std::unique_ptr<RegistrationServer> server;
     if (c.serverUp) {
         server = std::make_unique<RegistrationServer>(c.reply);
@@ -313,6 +351,7 @@ TEST_P(WifiOutcome, TheServersVerdictOnTheScreen)
     Init(LOOPBACK_SETTINGS);
     Register();
     EXPECT_EQ(mode->GetState(), CMainWiFi::CLOSE);
+    EXPECT_STREQ(mode->GetMacText(), STATION_MAC);
     EXPECT_STREQ(mode->GetMessageText(), c.message);
     EXPECT_STREQ(mode->GetServerText(), c.serverText != nullptr ? c.serverText : "Server:127.0.0.1");
     EXPECT_EQ(Component(7)->IsShown(), c.image == 7);
@@ -325,12 +364,17 @@ TEST_P(WifiOutcome, TheServersVerdictOnTheScreen)
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, WifiOutcome,
-    ::testing::Values(OutcomeCase { "registered", std::string("\x01\x00\x01", 3), true, "Job Done!", nullptr, -1 },
-        OutcomeCase { "known", std::string("\x01\x00\x00", 3), true, "Job Done!", "Overlapped MAC Error", 7 },
-        OutcomeCase { "other", std::string("\x01\x00\x02", 3), true, "Job Done!", "Overlapped MAC Error", 7 },
-        OutcomeCase { "silent", "", true, "Recv Error", nullptr, 8 },
-        OutcomeCase { "no payload", std::string("\x01\x00", 2), true, "Recv Error", nullptr, 8 },
-        OutcomeCase { "nobody", "", false, "Connection Error", nullptr, 8 }),
+    ::testing::Values(OutcomeCase { "registered", { REGISTERED }, true, "Job Done!", nullptr, -1 },
+        OutcomeCase { "known", { std::string("\x01\x00\x00", 3) }, true, "Job Done!", "Overlapped MAC Error", 7 },
+        OutcomeCase { "other", { std::string("\x01\x00\x02", 3) }, true, "Job Done!", "Overlapped MAC Error", 7 },
+        OutcomeCase { "split in the header", { "\x01", std::string("\x00\x01", 2) }, true, "Job Done!", nullptr, -1 },
+        OutcomeCase { "split after the header", { std::string("\x02\x00", 2), std::string("\x00", 1), "\x07" }, true,
+            "Job Done!", "Overlapped MAC Error", 7 },
+        OutcomeCase { "silent", {}, true, "Recv Error", nullptr, 8 },
+        OutcomeCase { "no payload", { std::string("\x01\x00", 2) }, true, "Recv Error", nullptr, 8 },
+        OutcomeCase { "empty payload", { std::string("\x00\x00", 2) }, true, "Recv Error", nullptr, 8 },
+        OutcomeCase { "cut short", { std::string("\x03\x00\x01", 3) }, true, "Recv Error", nullptr, 8 },
+        OutcomeCase { "nobody", {}, false, "Connection Error", nullptr, 8 }),
     [](const ::testing::TestParamInfo<OutcomeCase>& info) {
         std::string name = info.param.name;
         for (char& ch : name)
