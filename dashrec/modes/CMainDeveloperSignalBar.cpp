@@ -96,8 +96,8 @@ void CMainDeveloper::SignalBar::SetSatellite(int satellite)
 
 void CMainDeveloper::SignalBar::SetStrength(int strength)
 {
-    VK_ASSERT(strength >= 0);
-    int v = std::min(strength, MAX_STRENGTH);
+    // A receiver's report is outside input: a negative strength is drawn as none, not fatal.
+    int v = std::clamp(strength, 0, MAX_STRENGTH);
     obj_common* common = GetComponent(_id + OFFSET_IMG_BG);
     VK_ASSERT(common != nullptr);
     obj_common* bar = GetComponent(_id + OFFSET_REC_BAR);
