@@ -30,27 +30,12 @@ constexpr unsigned char STX = 0x02;
 constexpr unsigned char EOT = 0x04;
 constexpr unsigned char ACK = 0x06;
 constexpr unsigned char NAK = 0x15;
+constexpr unsigned char CAN = 0x18;
 constexpr unsigned char START = 'C';
 constexpr unsigned char FILLER = 0x1A;
 constexpr int DATA_SIZE = 1024;
 constexpr int BLOCK_SIZE = DATA_SIZE + 5;
 constexpr int MAX_RESENDS = 11;
-
-// A wait of 10 s counted in whole seconds: it ends once the seconds exceed
-// the start's plus 10.
-class Deadline {
-public:
-    Deadline() : _end(Seconds() + WAIT_SECONDS) {}
-    bool Passed() const { return Seconds() > _end; }
-
-private:
-    static long Seconds()
-    {
-        using namespace std::chrono;
-        return static_cast<long>(duration_cast<seconds>(steady_clock::now().time_since_epoch()).count());
-    }
-    long _end;
-};
 
 void SleepMs(int ms)
 {
@@ -86,6 +71,22 @@ void BuildBlock(unsigned char* block, int number, const char* data)
 }
 
 } // namespace
+
+// A wait of 10 s counted in whole seconds: it ends once the seconds exceed
+// the start's plus 10.
+class GpsUpdate::Deadline {
+public:
+    Deadline() : _end(Seconds() + WAIT_SECONDS) {}
+    bool Passed() const { return Seconds() > _end; }
+
+private:
+    static long Seconds()
+    {
+        using namespace std::chrono;
+        return static_cast<long>(duration_cast<seconds>(steady_clock::now().time_since_epoch()).count());
+    }
+    long _end;
+};
 
 GpsUpdate::~GpsUpdate()
 {
@@ -210,10 +211,8 @@ bool GpsUpdate::Configure(const char* sentence)
 {
     Write(sentence);
     SleepMs(100);
-    char reply[REPLY_SIZE];
-    ReadReply(reply);
-    std::printf("%s", reply);
-    return std::strstr(reply, "$OK") != nullptr;
+    // Waited for like every other reply: a module that never answers must not hold the update.
+    return WaitFor("$OK", nullptr, 0);
 }
 
 bool GpsUpdate::Update()
@@ -354,11 +353,11 @@ int GpsUpdate::set_baudrate(int fd, int speed)
     return 0;
 }
 
-// Waits up to 10 s for a reply byte and reads it after delayUs; 1, or 0
-// when none came.
-int GpsUpdate::WaitForByte(int fd, unsigned char& byte, int delayUs)
+// Waits until `deadline` for a reply byte and reads it after delayUs; 1, or
+// 0 when none came.
+int GpsUpdate::WaitForByte(int fd, unsigned char& byte, int delayUs, const Deadline& deadline)
 {
-    for (Deadline deadline; !deadline.Passed();) {
+    while (!deadline.Passed()) {
         if (select_read(fd, 100) <= 0)
             continue;
         usleep(static_cast<useconds_t>(delayUs));
@@ -367,6 +366,13 @@ int GpsUpdate::WaitForByte(int fd, unsigned char& byte, int delayUs)
     }
     PrintTimeout();
     return 0;
+}
+
+int GpsUpdate::Abandon(FILE* file, const char* path, const char* reason)
+{
+    std::fclose(file);
+    Singleton<SDDebug>::Inst()->Print("[GpsUpdate]%s: %s\n", path, reason);
+    return -1;
 }
 
 int GpsUpdate::xmodem_send(int fd, const char* path)
@@ -379,21 +385,24 @@ int GpsUpdate::xmodem_send(int fd, const char* path)
     }
     std::printf("Ready to send the file:%s\n", path);
     std::printf("Waiting for signal C/NAK!\n");
+    // One wait for the whole request: a module chattering without 'C' cannot push it back.
+    Deadline deadline;
     unsigned char byte = 0;
     while (byte != START) {
-        if (!WaitForByte(fd, byte, 10000)) {
-            // A receiver that never asks is a failed transfer, not a sent file.
-            std::fclose(file);
-            return -1;
-        }
+        if (!WaitForByte(fd, byte, 10000, deadline))
+            return Abandon(file, path, "no start request");
+        if (byte == CAN)
+            return Abandon(file, path, "cancelled by the module");
     }
     std::printf("The signal NAK: %02x ok!!!\n", byte);
     std::printf("begining to Send file %s...\n", path);
-    return SendBlocks(fd, file);
+    // Start requests the receiver repeated while it waited are no answer to the first block.
+    tcflush(fd, TCIFLUSH);
+    return SendBlocks(fd, file, path);
 }
 
 // Every block of the file, each until the receiver takes it; then the end.
-int GpsUpdate::SendBlocks(int fd, FILE* file)
+int GpsUpdate::SendBlocks(int fd, FILE* file, const char* path)
 {
     unsigned char block[BLOCK_SIZE];
     int number = 0;
@@ -406,7 +415,7 @@ int GpsUpdate::SendBlocks(int fd, FILE* file)
             char data[DATA_SIZE];
             size_t count = std::fread(data, 1, DATA_SIZE, file);
             if (count == 0)
-                return EndTransmission(fd, file);
+                return EndTransmission(fd, file, path);
             if (count < DATA_SIZE) {
                 std::printf("Start filling the last frame!\n");
                 std::memset(data + count, FILLER, DATA_SIZE - count);
@@ -415,47 +424,48 @@ int GpsUpdate::SendBlocks(int fd, FILE* file)
             if (write(fd, block, BLOCK_SIZE) != BLOCK_SIZE)
                 std::printf("[GpsUpdate]block %d not written whole\n", number);
             std::printf(".");
-            if (!WaitForByte(fd, reply, 10000))
-                break;
+            if (!WaitForByte(fd, reply, 10000, Deadline()))
+                return Abandon(file, path, "no answer to a block");
             if (reply != ACK)
                 std::printf("ACK Error!\n0x%02X\n", reply);
         } else if (reply == NAK) {
             if (resends++ >= MAX_RESENDS) {
                 std::printf("Retry too many times,Quit!\n");
-                break;
+                return Abandon(file, path, "refused too many times");
             }
             ssize_t written = write(fd, block, BLOCK_SIZE);
             std::printf("Retry for ACK,%d,%d...", number, static_cast<int>(written));
-            if (!WaitForByte(fd, reply, 100))
-                break;
+            if (!WaitForByte(fd, reply, 100, Deadline()))
+                return Abandon(file, path, "no answer to a block");
             std::printf(reply == ACK ? "OK\n" : "Error!\n");
+        } else if (reply == CAN) {
+            return Abandon(file, path, "cancelled by the module");
+        } else if (reply == START) {
+            // The receiver started over: what it has taken so far is not known.
+            return Abandon(file, path, "start request in mid-transfer");
         } else {
             std::printf("Fatal Error! %d\n", reply);
-            break;
+            return Abandon(file, path, "unknown answer");
         }
     }
-    std::fclose(file);
-    return -1;
 }
 
-int GpsUpdate::EndTransmission(int fd, FILE* file)
+int GpsUpdate::EndTransmission(int fd, FILE* file, const char* path)
 {
     std::printf("Complete ACK\n");
-    for (Deadline deadline; !deadline.Passed();) {
+    // One end per answer: a receiver takes an end only when the line stays quiet
+    // after it, and asks for it again with NAK.
+    Deadline deadline;
+    for (unsigned char reply = 0; reply != ACK;) {
         unsigned char eot = EOT;
-        if (write(fd, &eot, 1) != 1)
-            continue;
-        unsigned char reply = 0;
-        // Bounded, unlike a blocking read: a module gone quiet must not hang the update.
-        if (select_read(fd, 1000) > 0 && deal_read(fd, &reply, 1) == 1 && reply == ACK) {
-            std::printf("Send file successful!!!\n");
-            std::fclose(file);
-            return 0;
-        }
+        if (write(fd, &eot, 1) != 1 || !WaitForByte(fd, reply, 0, deadline))
+            return Abandon(file, path, "end not acknowledged");
+        if (reply == CAN)
+            return Abandon(file, path, "cancelled by the module");
     }
-    PrintTimeout();
+    std::printf("Send file successful!!!\n");
     std::fclose(file);
-    return -1;
+    return 0;
 }
 
 } // namespace vk

@@ -6,6 +6,7 @@
 
 #include "dashrec/core/Singleton.h"
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
@@ -32,6 +33,8 @@ public:
 
 private:
     friend class Singleton<GpsUpdate>;
+    class Deadline;
+
     GpsUpdate() = default;
 
     void ShowResult(bool success);
@@ -41,9 +44,11 @@ private:
     void Write(const char* text);
     void WriteRepeated(const char* text, int times, int pauseMs);
     int ReadReply(char* buffer);
-    int WaitForByte(int fd, unsigned char& byte, int delayUs);
-    int SendBlocks(int fd, FILE* file);
-    int EndTransmission(int fd, FILE* file);
+    int WaitForByte(int fd, unsigned char& byte, int delayUs, const Deadline& deadline);
+    int SendBlocks(int fd, FILE* file, const char* path);
+    int EndTransmission(int fd, FILE* file, const char* path);
+    // Ends a failed transfer: the file closed, the reason in the card log; -1.
+    static int Abandon(FILE* file, const char* path, const char* reason);
 
     std::thread _t;
     int _fd = -1;
