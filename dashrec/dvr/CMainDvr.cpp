@@ -373,6 +373,10 @@ void CMainDvr::SetPage(WND::ID id, int param)
         Log()->Print("[CMainDvr]menu id:%d error, add Handler\n", target);
         return;
     }
+    // Settings the menus changed are kept however the menus close to the
+    // live view: by a key, by HOME in any screen or by the time-out.
+    if (target == WND::LIVEVIEW && InMenuTree())
+        Singleton<Pref>::Inst()->Save();
     id = SetMenuId(id, 0);
     if (std::find(std::begin(NO_MENU_TIME_OUT), std::end(NO_MENU_TIME_OUT), id) != std::end(NO_MENU_TIME_OUT))
         PauseShowMenuTimer();
@@ -386,6 +390,11 @@ void CMainDvr::SetPage(WND::ID id, int param)
     Singleton<Resource>::Inst()->SetPage(id);
     _currentHandler = handler->second;
     UIQueue::Inst()->SendMessage(id, WM::INIT, param, 0);
+}
+
+bool CMainDvr::InMenuTree() const
+{
+    return std::find(_menuList, _menuList + _menuDepth, WND::MAINMENU) != _menuList + _menuDepth;
 }
 
 WND::ID CMainDvr::SetMenuId(WND::ID id, int clear)

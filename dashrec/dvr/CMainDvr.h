@@ -130,6 +130,8 @@ public:
     void OnUsbEvent(const char* message, int length);
 
 private:
+    // The main menu is on the menu stack: the driver is in the menu tree.
+    bool InMenuTree() const;
     friend class Singleton<CMainDvr>;
     CMainDvr() = default;
 

@@ -45,7 +45,7 @@ bool IsCopied(const std::string& source, const std::string& destination)
 
 } // namespace
 
-CCopyProcedure::CCopyProcedure(WND::ID wnd) : MessageHandler(wnd, 1)
+CCopyProcedure::CCopyProcedure(WND::ID wnd) : MessageHandler(wnd, 1), _reports(wnd)
 {
     AddContent(STR::EDIT_CANCEL);
     SetStartPage();
@@ -74,7 +74,7 @@ void CCopyProcedure::OnMessage(ipc_msg_t& msg)
         OnCopyClosing();
         break;
     case WM::COPY_PROGRESSES:
-        OnCopyProgresses(msg);
+        OnCopyProgresses();
         break;
     case WM::COPY_FAILURE:
         OnCopyFailure();
@@ -115,6 +115,7 @@ void CCopyProcedure::OnInit(ipc_msg_t& msg)
     SetProcess(STR::PREPARING);
     Singleton<Sound>::Inst()->Play(Sound::copy_begin);
     Join();
+    _reports.Open();
     _t = std::thread(&CCopyProcedure::Worker, this);
 }
 
@@ -131,45 +132,46 @@ void CCopyProcedure::Worker()
     }
     int count = 0;
     int total = 0;
-    RESULT result = present ? CopyAll(count, total) : FAILURE;
+    RESULT result = present ? CopyAll(target, count, total) : FAILURE;
     if (result == SUCCESS) {
         if (media == LISTMEDIA::USB)
             Log()->CopyHistoryToUsb();
         else
             Log()->CopyHistory();
-        Post(WM::COPY_CLOSING, 0, 0);
+        _reports.Send(WM::COPY_CLOSING, 0, 0);
     }
     target->Sync();
     target->Unmount();
-    switch (result) {
-    case SUCCESS:
-        Post(WM::COPY_ENDS, count, total);
-        break;
-    case FAILURE:
-        Post(WM::COPY_FAILURE, 0, 0);
-        break;
-    case NOT_ENOUGH_SPACE:
-        Post(WM::COPY_NOT_ENOUGHT_SPACE, 0, 0);
-        break;
-    case USER_STOP:
-        Post(WM::COPY_USER_STOPS, 0, 0);
-        break;
-    }
+    PostResult(result, count, total);
     sleep(PAUSE_BEFORE_CLOSE);
-    Post(WM::COPY_PROCEDURE_ENDS, 0, 0);
+    _reports.Send(WM::COPY_PROCEDURE_ENDS, 0, 0);
 }
 
-CCopyProcedure::RESULT CCopyProcedure::CopyAll(int& count, int& total)
+void CCopyProcedure::PostResult(RESULT result, int count, int total)
+{
+    static const int REPORTS[] = { WM::COPY_ENDS, WM::COPY_FAILURE, WM::COPY_NOT_ENOUGHT_SPACE, WM::COPY_USER_STOPS };
+    if (result == SUCCESS)
+        _reports.Send(REPORTS[result], count, total);
+    else
+        _reports.Send(REPORTS[result], 0, 0);
+}
+
+CCopyProcedure::RESULT CCopyProcedure::CopyAll(BackupMedium* target, int& count, int& total)
 {
     CopyList* copyList = Singleton<CopyList>::Inst();
     if (copyList->MakeList() != 1)
         return NOT_ENOUGH_SPACE;
     std::list<std::shared_ptr<CopyFile>> files = copyList->GetList();
     total = static_cast<int>(files.size());
-    Post(WM::COPY_BEGINS, 0, total);
+    _reports.Send(WM::COPY_BEGINS, 0, total);
     for (const std::shared_ptr<CopyFile>& entry : files) {
         if (_cancel)
             return USER_STOP;
+        // A medium pulled during the copy fails it, whatever its mount point still takes.
+        if (target->IsIn() == 0) {
+            Log()->Print("[CCopyProcedure]the backup medium is gone\n");
+            return FAILURE;
+        }
         {
             std::lock_guard<std::recursive_mutex> lock(_mutex);
             if (std::snprintf(_filename, sizeof(_filename), "%s", entry->name->c_str())
@@ -177,7 +179,7 @@ CCopyProcedure::RESULT CCopyProcedure::CopyAll(int& count, int& total)
                 VK_ASSERT_REPORT("strlen(_filename) < sizeof(_filename)");
         }
         ++count;
-        Post(WM::COPY_PROGRESSES, count, total);
+        _reports.Progress(WM::COPY_PROGRESSES, count, total);
         usleep(AFTER_PROGRESS_US);
         Log()->Print("copy(%d/%d):%s(%d)\n", count, total, entry->name->c_str(), entry->size);
         RESULT result = CopyOne(entry, count, total);
@@ -192,25 +194,20 @@ CCopyProcedure::RESULT CCopyProcedure::CopyOne(const std::shared_ptr<CopyFile>& 
     std::string destination = entry->Destination();
     for (int attempt = 1; attempt <= COPY_ATTEMPTS; ++attempt) {
         if (IsCopied(entry->fullname, destination)) {
-            std::puts("already exists, next file");
-            Post(WM::COPY_PROGRESSES, count, total);
+            Log()->Print("already exists, next file\n");
+            _reports.Progress(WM::COPY_PROGRESSES, count, total);
             return SUCCESS;
         }
         if (!Singleton<CopyList>::Inst()->Copy(entry))
             return FAILURE;
         if (IsCopied(entry->fullname, destination)) {
-            std::puts("cp success, next file");
-            Post(WM::COPY_PROGRESSES, count, total);
+            Log()->Print("cp success, next file\n");
+            _reports.Progress(WM::COPY_PROGRESSES, count, total);
             return SUCCESS;
         }
-        std::puts(attempt < COPY_ATTEMPTS ? "cp success, but file not exists" : "cp retry, but failed");
+        Log()->Print("%s\n", attempt < COPY_ATTEMPTS ? "cp success, but file not exists" : "cp retry, but failed");
     }
     return FAILURE;
-}
-
-void CCopyProcedure::Post(int cmd, int param1, int param2)
-{
-    UIQueue::Inst()->SendMessage(_wnd, cmd, param1, param2, nullptr);
 }
 
 void CCopyProcedure::OnTimer(ipc_msg_t& msg)
@@ -235,10 +232,11 @@ void CCopyProcedure::OnCopyBegins(ipc_msg_t& msg)
     SendMessage(_wnd, WM::PAINT, 0, 0);
 }
 
-void CCopyProcedure::OnCopyProgresses(ipc_msg_t& msg)
+// The latest figures of the worker, whatever those the report carried.
+void CCopyProcedure::OnCopyProgresses()
 {
-    int total = msg.param2;
-    int count = msg.param1 < total ? msg.param1 : total;
+    auto [count, total] = _reports.TakeProgress();
+    count = count < total ? count : total;
     if (total != 0)
         ShowBar(true, count * PROGRESS_LENGTH / total);
     std::snprintf(_process, sizeof(_process), "%s (%d/%d)", Resource::Inst()->GetString(STR::COPYING), count, total);
@@ -337,6 +335,7 @@ void CCopyProcedure::ShowBar(bool shown, int width)
 
 void CCopyProcedure::Join()
 {
+    _reports.Close();
     if (_t.joinable())
         _t.join();
 }

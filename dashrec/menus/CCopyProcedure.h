@@ -2,8 +2,10 @@
 // Copies the chosen recordings to the backup medium on a worker thread and
 // shows the progress: a spinner while the list is made, then the file being
 // copied, the count and a bar, then the result for two seconds. The worker
-// reports only through the bus and is joined when the window closes.
+// reports only through the bus (its progress coalesced, its result sent until
+// the bus takes it) and is joined when the window closes.
 
+#include "dashrec/menus/WorkerReports.h"
 #include "dashrec/ui/MessageHandler.h"
 
 #include <atomic>
@@ -13,6 +15,7 @@
 
 namespace vk {
 
+class BackupMedium;
 class CopyFile;
 
 class CCopyProcedure : public MessageHandler {
@@ -43,13 +46,13 @@ private:
     static const int COPY_ATTEMPTS = 4;
 
     void Worker();
-    RESULT CopyAll(int& count, int& total);
+    RESULT CopyAll(BackupMedium* target, int& count, int& total);
     RESULT CopyOne(const std::shared_ptr<CopyFile>& entry, int count, int total);
-    void Post(int cmd, int param1, int param2);
+    void PostResult(RESULT result, int count, int total);
 
     void OnTimer(ipc_msg_t& msg);
     void OnCopyBegins(ipc_msg_t& msg);
-    void OnCopyProgresses(ipc_msg_t& msg);
+    void OnCopyProgresses();
     void OnCopyClosing();
     void OnCopyEnds();
     void OnCopyFailure();
@@ -70,6 +73,7 @@ private:
     char _process[64] = {};
     const int _spinner[SPINNER_FRAMES] = { 2000, 2001, 2002, 2003, 2004, 2005, 2006, 2007 };
     std::recursive_mutex _mutex;
+    WorkerReports _reports;
 };
 
 } // namespace vk

@@ -4,7 +4,9 @@
 #include "dashrec/core/SDDebug.h"
 #include "dashrec/core/SystemClock.h"
 #include "dashrec/devices/Rtc.h"
+#include "dashrec/dvr/CMainDvr.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -63,6 +65,11 @@ void CDate::OnInit(ipc_msg_t& msg)
 {
     SetCaller(WND::ID(msg.param1));
     Log("OnInit, _caller:%d\n", _caller);
+    // Back from the box that said the clock could not be set: the edits stay.
+    if (msg.param1 == WND::MESSAGE_BOX) {
+        Paint();
+        return;
+    }
     std::tm now = Singleton<SDDebug>::Inst()->GetLocaltime();
     _year.digit = now.tm_year;
     _month.digit = now.tm_mon;
@@ -142,12 +149,11 @@ void CDate::CutDay()
     }
 }
 
+// Clamped into the menu's years: a clock far outside them (a dead clock chip
+// and no GPS fix) steps to the nearest.
 void CDate::OnButtonYear(int delta)
 {
-    int year = _year.digit + delta;
-    if (year < BASE_YEAR || year > LAST_YEAR)
-        return;
-    _year.digit = year;
+    _year.digit = std::clamp(_year.digit + delta, BASE_YEAR, LAST_YEAR);
     Show(_year, "%d");
     CutDay();
 }
@@ -214,7 +220,7 @@ void CDate::Save()
     Pref* pref = Singleton<Pref>::Inst();
     pref->SetTimezone(timezone);
     time_t t = std::mktime(&local);
-    SystemClock::Set(timeval { t, 0 });
+    bool set = SystemClock::Set(timeval { t, 0 }) == 0;
     time_t gmt = t - 3600 * pref->GetTimezone();
     std::tm g {};
     localtime_r(&gmt, &g);
@@ -223,9 +229,15 @@ void CDate::Save()
     log->Print("User SetTime::%d/%02d/%02d-%02d:%02d:%02d, timezone:%d\n", g.tm_year + 1900, g.tm_mon + 1, g.tm_mday,
         g.tm_hour, g.tm_min, g.tm_sec, pref->GetTimezone());
     log->Print("=================================================\n");
-    Singleton<Rtc>::Inst()->SetTime(
-        Rtc::RtcTime { g.tm_sec, g.tm_min, g.tm_hour, g.tm_mday, g.tm_mon + 1, g.tm_year - 100, g.tm_wday });
-    Close(WND::SYSTEM);
+    set = Singleton<Rtc>::Inst()->SetTime(
+              Rtc::RtcTime { g.tm_sec, g.tm_min, g.tm_hour, g.tm_mday, g.tm_mon + 1, g.tm_year - 100, g.tm_wday })
+        && set;
+    if (set) {
+        Close(WND::SYSTEM);
+        return;
+    }
+    log->Print("[CDate]the clock could not be set\n");
+    Singleton<CMainDvr>::Inst()->SetMessageBox(STR::CLOCK_NOT_SET, _wnd);
 }
 
 } // namespace vk

@@ -1,7 +1,8 @@
 #pragma once
 // Date and time: the user picks a field (year, month, day, hour, minute,
 // AM/PM, GMT offset) and steps it down or up; SAVE sets the system clock to
-// the local time, the real-time clock to GMT and keeps the offset.
+// the local time, the real-time clock to GMT and keeps the offset, or says
+// that the clock could not be set and keeps the edits.
 
 #include "dashrec/menus/SettingsWindow.h"
 

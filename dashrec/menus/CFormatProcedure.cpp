@@ -1,6 +1,5 @@
 #include "dashrec/menus/CFormatProcedure.h"
 
-#include "dashrec/core/MessageQueue.h"
 #include "dashrec/core/SDDebug.h"
 #include "dashrec/core/SdCard.h"
 #include "dashrec/core/Sound.h"
@@ -41,7 +40,9 @@ SDDebug* Log()
 
 CFormatProcedure::CFormatProcedure(WND::ID wnd) : CFormatProcedure(wnd, SD_PROCEDURE) {}
 
-CFormatProcedure::CFormatProcedure(WND::ID wnd, const Kind& kind) : MessageHandler(wnd, 0), _kind(kind) {}
+CFormatProcedure::CFormatProcedure(WND::ID wnd, const Kind& kind) : MessageHandler(wnd, 0), _kind(kind), _reports(wnd)
+{
+}
 
 CUSBFormatProcedure::CUSBFormatProcedure(WND::ID wnd) : CFormatProcedure(wnd, USB_PROCEDURE) {}
 
@@ -79,17 +80,17 @@ void CFormatProcedure::OnInit(ipc_msg_t& msg)
     _succeeded = false;
     ShowProcess(_kind.formatting);
     Join();
+    _reports.Open();
     _t = std::thread(&CFormatProcedure::Worker, this);
 }
 
 void CFormatProcedure::Worker()
 {
-    UIQueue* bus = UIQueue::Inst();
-    bus->SendMessage(_wnd, WM::SD_FORMAT_BEGINS, 0, 0, nullptr);
+    _reports.Send(WM::SD_FORMAT_BEGINS, 0, 0);
     bool formatted = _kind.medium()->Format();
-    bus->SendMessage(_wnd, formatted ? WM::SD_FORMAT_ENDS : WM::SD_FORMAT_FAILURE, 0, 0, nullptr);
+    _reports.Send(formatted ? WM::SD_FORMAT_ENDS : WM::SD_FORMAT_FAILURE, 0, 0);
     sleep(PAUSE_BEFORE_CLOSE);
-    bus->SendMessage(_wnd, WM::SD_FORMAT_PROCEDURE_ENDS, 0, 0, nullptr);
+    _reports.Send(WM::SD_FORMAT_PROCEDURE_ENDS, 0, 0);
 }
 
 void CFormatProcedure::OnFormatBegins()
@@ -136,6 +137,7 @@ void CFormatProcedure::ShowProcess(STR::ID text)
 
 void CFormatProcedure::Join()
 {
+    _reports.Close();
     if (_t.joinable())
         _t.join();
 }

@@ -1,9 +1,10 @@
 #pragma once
 // Formats a backup medium on a worker thread and shows how it went. The worker
-// only formats and posts; the window closes back to its caller, or on to the
-// copy that asked for the format.
+// only formats and posts, each report until the bus takes it; the window
+// closes back to its caller, or on to the copy that asked for the format.
 
 #include "dashrec/core/StorageMedium.h"
+#include "dashrec/menus/WorkerReports.h"
 #include "dashrec/ui/MessageHandler.h"
 
 #include <thread>
@@ -48,6 +49,7 @@ private:
     std::thread _t;
     const int TXT_PROCESS = 1000;
     bool _succeeded = false;
+    WorkerReports _reports;
 };
 
 class CUSBFormatProcedure : public CFormatProcedure {

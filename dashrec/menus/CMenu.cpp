@@ -46,8 +46,6 @@ void CMenu::OnClose(ipc_msg_t& msg)
 {
     Log("OnClose\n");
     MessageHandler::OnClose(msg);
-    if (msg.param1 == WND::LIVEVIEW)
-        Singleton<Pref>::Inst()->Save();
 }
 
 bool CMenu::OnItem(STR::ID item)

@@ -1,7 +1,8 @@
 #pragma once
 // The main menu: the way from the live view into the menu tree. It checks
-// that the storage a screen needs is there before opening it, and writes the
-// settings changed in the menus when it closes to the live view.
+// that the storage a screen needs is there before opening it. The settings
+// changed in the menus are written by the run mode when the tree closes to
+// the live view, from whichever screen.
 
 #include "dashrec/menus/SettingsWindow.h"
 

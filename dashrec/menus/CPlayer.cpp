@@ -30,7 +30,7 @@ BmDemux& Demux()
 const char* const DEF_EXT_NAME = ".MP4";
 // Shorter files are not worth playing.
 constexpr int SHORTEST_PLAYABLE_MS = 2001;
-// Update ticks on which a playing file did not move: its end.
+// Consecutive update ticks on which a playing file did not move: its end.
 constexpr int STILL_TICKS_AT_END = 3;
 constexpr int STORAGE_CHOICE_SPACING = 64;
 
@@ -212,6 +212,10 @@ void CPlayer::OnUpdateView()
             }
         }
         _position = demux.Position();
+        // Only an end stands still for good: a seek or a resume may hold the
+        // picture for a tick or two anywhere in a file.
+        if (_position != _prevPosition)
+            _positionSameCount = 0;
         if (demux.IsPlaying() && _position == _prevPosition && ++_positionSameCount >= STILL_TICKS_AT_END) {
             BmVideo::SetVisible(false);
             Log()->Print("[CPlayer]End of file, stop playing\n");
@@ -247,6 +251,7 @@ void CPlayer::Play()
     ShowPopup(IMG_PLAY);
     Child(BTN_PLAY)->SetFocus();
     Demux().Play();
+    _positionSameCount = 0;
     KillTimer(TIMER::EXIT_BY_PAUSE);
     Log()->Print("[CPlayer]Toggle from pause to play\n");
 }

@@ -67,6 +67,8 @@ void CVersion::OnInit(ipc_msg_t& msg)
 {
     SetCaller(WND::ID(msg.param1));
     Log("OnInit, _caller:%d\n", _caller);
+    // The card check takes three touches within one visit.
+    _powerkey_count = 0;
     FillLines();
     Paint();
 }
@@ -96,8 +98,11 @@ void CVersion::FillLines()
 void CVersion::StorageLine()
 {
     EmmcInfo emmc;
-    int size = std::atoi(emmc.Size());
-    const char* sizeClass = size < 65 ? "64GB" : size <= 128 ? "128GB" : "256GB";
+    const char* read = emmc.Size();
+    char* end = nullptr;
+    long size = std::strtol(read, &end, 10);
+    // A size that could not be read ("N/A", "ERR") is shown as read, never as a class.
+    const char* sizeClass = end == read ? read : size < 65 ? "64GB" : size <= 128 ? "128GB" : "256GB";
     unsigned life = emmc.LifeTimeDecimal();
     if (life <= 1)
         SetLine(1, "eMMC : %s", sizeClass);

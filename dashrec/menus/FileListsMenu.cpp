@@ -1,6 +1,5 @@
 #include "dashrec/menus/FileListsMenu.h"
 
-#include "dashrec/core/MessageQueue.h"
 #include "dashrec/core/SDDebug.h"
 #include "dashrec/dvr/FileLists.h"
 #include "dashrec/menus/MenuHelpers.h"
@@ -16,7 +15,7 @@ constexpr int CLOCK_TICK_MS = 100;
 } // namespace
 
 FileListsMenu::FileListsMenu(WND::ID wnd, int buttons, const char* tag, const char* backLog)
-    : MessageHandler(wnd, buttons), _tag(tag), _backLog(backLog)
+    : MessageHandler(wnd, buttons), _tag(tag), _backLog(backLog), _reports(wnd)
 {
 }
 
@@ -39,6 +38,7 @@ bool FileListsMenu::LoadIfStale()
     _finishLoading = false;
     // The first clock frame is drawn at once.
     SendMessage(_wnd, WM::TIMER, TIMER::WAITING_FILELISTS, 0);
+    _reports.Open();
     _t = std::thread(&FileListsMenu::LoadLists, this);
     return true;
 }
@@ -52,7 +52,7 @@ void FileListsMenu::LoadLists()
     auto took = duration_cast<microseconds>(steady_clock::now() - begin);
     if (duration_cast<seconds>(took).count() == 0)
         std::this_thread::sleep_for(seconds(1) - took);
-    UIQueue::Inst()->SendMessage(_wnd, WM::UPDATE, 0, 0, nullptr);
+    _reports.Send(WM::UPDATE, 0, 0);
 }
 
 void FileListsMenu::OnMessage(ipc_msg_t& msg)
@@ -146,6 +146,7 @@ void FileListsMenu::OnClose(ipc_msg_t& msg)
 
 void FileListsMenu::Join()
 {
+    _reports.Close();
     if (_threadStarts && _t.joinable())
         _t.join();
     _threadStarts = false;

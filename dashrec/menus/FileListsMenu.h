@@ -1,10 +1,12 @@
 #pragma once
 // A menu window that needs the recording file lists: entering it re-reads
 // them on a thread of its own when they are stale, with a sand clock turning
-// meanwhile and the keys blocked. The menu key and MENU_RETURN go back, the
+// meanwhile and the keys blocked until the thread's report, sent until the
+// bus takes it, comes. The menu key and MENU_RETURN go back, the
 // home key, HOME and the USB cable to the live view; other items are the
 // window's own.
 
+#include "dashrec/menus/WorkerReports.h"
 #include "dashrec/ui/MessageHandler.h"
 
 #include <thread>
@@ -49,6 +51,7 @@ private:
     size_t _timerIndex = 0;
     bool _finishLoading = true;
     const int _timer[CLOCK_FRAMES] = { 2000, 2001, 2002, 2003, 2004, 2005, 2006, 2007, 2008 };
+    WorkerReports _reports;
 };
 
 } // namespace vk

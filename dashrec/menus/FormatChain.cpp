@@ -8,7 +8,12 @@
 #include "dashrec/devices/Micom.h"
 #include "dashrec/dvr/CMainDvr.h"
 #include "dashrec/menus/FormatRequest.h"
+#include "dashrec/menus/MenuHelpers.h"
 
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -21,12 +26,58 @@ void Print(const char* line)
     Singleton<SDDebug>::Inst()->Print("%s", line);
 }
 
+const char* const MARKER_FOLDER = "/tmp";
+
 // The launcher only tests whether a marker exists.
-void TouchMarker(const char* path)
+bool TouchMarker(const char* path)
 {
     int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd >= 0)
-        close(fd);
+    if (fd < 0 || close(fd) != 0) {
+        Singleton<SDDebug>::Inst()->Print("[CFormatting]%s can not be written: %s\n", path, std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+bool IsNumber(const char* text)
+{
+    if (*text == '\0')
+        return false;
+    for (; *text != '\0'; ++text)
+        if (std::isdigit(static_cast<unsigned char>(*text)) == 0)
+            return false;
+    return true;
+}
+
+// "format", "blk1", "f" or "r" and a height word, "p" or "k" and a number.
+bool IsFormatMarker(const char* name)
+{
+    if (std::strcmp(name, "format") == 0 || std::strcmp(name, "blk1") == 0)
+        return true;
+    switch (name[0]) {
+    case 'f':
+    case 'r':
+        return std::strcmp(name + 1, "wqhd") == 0 || std::strcmp(name + 1, "fhd") == 0 || std::strcmp(name + 1, "hd") == 0;
+    case 'p':
+    case 'k':
+        return IsNumber(name + 1);
+    default:
+        return false;
+    }
+}
+
+// Markers of an earlier request would have the launcher format the wrong
+// medium, or for two layouts at once.
+void RemoveFormatMarkers()
+{
+    DIR* dir = opendir(MARKER_FOLDER);
+    if (dir == nullptr)
+        return;
+    while (dirent* entry = readdir(dir)) {
+        if (IsFormatMarker(entry->d_name))
+            unlinkat(dirfd(dir), entry->d_name, 0);
+    }
+    closedir(dir);
 }
 
 // Parking mode, video size, long-time recording and night vision: what the
@@ -62,21 +113,26 @@ void Apply(Pref* pref, const LayoutSettings& settings)
 
 } // namespace
 
-void LeaveFormatMarkers(bool sdCard)
+bool LeaveFormatMarkers(bool sdCard)
 {
     Pref* pref = Singleton<Pref>::Inst();
     char path[128];
-    TouchMarker("/tmp/format");
+    RemoveFormatMarkers();
+    bool written = TouchMarker("/tmp/format");
     if (sdCard)
-        TouchMarker("/tmp/blk1");
+        written = TouchMarker("/tmp/blk1") && written;
     VK_FORMAT_COMMAND(path, "/tmp/f%s", pref->GetFrontCameraResolutionHeightString().c_str());
-    TouchMarker(path);
+    written = TouchMarker(path) && written;
     VK_FORMAT_COMMAND(path, "/tmp/r%s", pref->GetRearCameraResolutionHeightString().c_str());
-    TouchMarker(path);
+    written = TouchMarker(path) && written;
     VK_FORMAT_COMMAND(path, "/tmp/p%d", pref->GetFps());
-    TouchMarker(path);
+    written = TouchMarker(path) && written;
     VK_FORMAT_COMMAND(path, "/tmp/k%d", pref->GetParkingFps());
-    TouchMarker(path);
+    written = TouchMarker(path) && written;
+    // Half a request must not reach the launcher: it would format for a layout nobody asked for.
+    if (!written)
+        RemoveFormatMarkers();
+    return written;
 }
 
 // Beside the common commands the screen takes the one that starts its work.
@@ -95,6 +151,7 @@ void CFormatting::OnInit(ipc_msg_t& msg)
     Log("OnInit, _caller:%d, _format:0x%08X\n", _caller, static_cast<unsigned>(_format));
     _buttons.focused = 0;
     SetText(ID_MESSAGE, IsSdCardMedium() ? STR::FORMATTING_SD : STR::FORMATTING_INTERNAL_MEMORY, "msg1 != nullptr");
+    menus::Show(*this, ID_PROGRESS_IMAGE, true);
     Singleton<LED>::Inst()->Set(LED::FORMAT);
     Paint();
     SendMessage(_wnd, WM::FORMAT_SUCCESS, 0, 0);
@@ -106,7 +163,12 @@ void CFormatting::OnSuccess()
     Log("OnSuccess, caller:%d\n", _caller);
     SettleSettings();
     Singleton<SDDebug>::Inst()->Pause();
-    LeaveFormatMarkers(IsSdCardMedium());
+    _markersLeft = LeaveFormatMarkers(IsSdCardMedium());
+    if (!_markersLeft) {
+        SetText(ID_MESSAGE, STR::SD_FORMAT_FAILURE, "msg1 != nullptr");
+        menus::Show(*this, ID_PROGRESS_IMAGE, false);
+        Paint();
+    }
     SetTimer(TIMER::CLOSE_PAGE, PROGRESS_MS);
 }
 
@@ -132,10 +194,12 @@ void CFormatting::SettleSettings()
     pref->Save();
 }
 
+// Without its markers the medium is not formatted: the restart follows
+// without the done screen.
 void CFormatting::OnTimer(ipc_msg_t& msg)
 {
     if (msg.param1 == TIMER::CLOSE_PAGE)
-        Close(WND::FORMAT_SUCCESS);
+        Close(_markersLeft ? WND::FORMAT_SUCCESS : WND::RESTART);
 }
 
 void CFormatting::OnClose(ipc_msg_t& msg)

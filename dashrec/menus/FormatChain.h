@@ -11,6 +11,7 @@ namespace vk {
 class CFormatting : public SettingsWindow {
 public:
     static const int ID_MESSAGE = 1000;
+    static const int ID_PROGRESS_IMAGE = 10;
     static const int PROGRESS_MS = 10000;
 
     explicit CFormatting(WND::ID wnd) : SettingsWindow(wnd, "CFormatting", {}) {}
@@ -27,6 +28,7 @@ private:
     void SettleSettings();
 
     int _format = 0; // the request flag
+    bool _markersLeft = false;
 };
 
 class CSuccess : public SettingsWindow {
@@ -54,7 +56,9 @@ public:
 
 // The files the launcher looks for in "/tmp" after the exit: the format
 // request, the SD card as the medium, and the layout's front and rear heights,
-// frame rate and parking frame rate. Made directly, never through a shell.
-void LeaveFormatMarkers(bool sdCard);
+// frame rate and parking frame rate. Made directly, never through a shell,
+// after those of an earlier request are gone. False, and none left, when one
+// could not be made.
+bool LeaveFormatMarkers(bool sdCard);
 
 } // namespace vk

@@ -3,7 +3,6 @@
 #include "dashrec/core/Pref.h"
 #include "dashrec/devices/Micom.h"
 
-#include <algorithm>
 #include <iterator>
 
 namespace vk {
@@ -18,7 +17,6 @@ Pref* Prefs()
 const STR::ID CAR_VOLTAGE_TEXT[] = { STR::V11_0, STR::V11_8, STR::V12_0, STR::V12_2, STR::V12_4 };
 const STR::ID TRUCK_VOLTAGE_TEXT[] = { STR::V22_0, STR::V23_6, STR::V24_0, STR::V24_4, STR::V24_8 };
 const STR::ID TEMPERATURE_TEXT[] = { STR::T60, STR::T70, STR::T75, STR::T80 };
-const STR::ID OFF_TIMER_PAGE_TEXT[] = { STR::H2, STR::H4, STR::H6 };
 const STR::ID OFF_TIMER_TEXT[] = { STR::H3, STR::H6, STR::H12, STR::H24, STR::H48 };
 
 const SettingsWindow::Link MANAGE_LINKS[] = {
@@ -78,15 +76,10 @@ CTemperature::CTemperature(WND::ID wnd)
 
 COffTimer::COffTimer(WND::ID wnd)
     : OptionScreen(wnd, "COffTimer",
-          { "Timer", { std::begin(OFF_TIMER_PAGE_TEXT), std::end(OFF_TIMER_PAGE_TEXT) },
+          { "Timer", { std::begin(OFF_TIMER_TEXT), std::end(OFF_TIMER_TEXT) },
               [] { return static_cast<int>(Prefs()->GetOffTimer()); },
               [](int timer) { Prefs()->SetOffTimer(PARKING::OFFTIMER::VALUE(timer)); }, 0 })
 {
-}
-
-int COffTimer::Value()
-{
-    return std::min(OptionScreen::Value(), static_cast<int>(std::size(OFF_TIMER_PAGE_TEXT)) - 1);
 }
 
 CMenuManage::CMenuManage(WND::ID wnd)

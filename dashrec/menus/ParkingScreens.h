@@ -36,14 +36,10 @@ public:
     explicit CTemperature(WND::ID wnd);
 };
 
-// The page knows the three shortest timers only; a longer stored one shows
-// as its last, so that a value the parking menu set cannot end the program.
+// The same five timers, 3 to 48 hours, as the parking menu steps through.
 class COffTimer : public OptionScreen {
 public:
     explicit COffTimer(WND::ID wnd);
-
-protected:
-    int Value() override;
 };
 
 class CMenuManage : public SettingsWindow {

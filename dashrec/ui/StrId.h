@@ -200,6 +200,7 @@ enum ID {
     V11_0 = 227,
     V22_0 = 228,
     CONNECTING_TO_PC = 229,
+    CLOCK_NOT_SET = 244,
 };
 } // namespace STR
 } // namespace vk

@@ -66,12 +66,19 @@ int Set(const timeval& tv)
     timeval real {};
     gettimeofday(&real, nullptr);
     long long offset = Micros(tv) - Micros(real);
-    gOffsetUsec = offset;
-    FILE* file = std::fopen(OffsetPath(), "w");
-    if (file != nullptr) {
-        std::fprintf(file, "%lld\n", offset);
-        std::fclose(file);
+    if (OffsetPath()[0] == '\0') {
+        gOffsetUsec = offset;
+        return 0;
     }
+    // A clock that cannot be kept is not set, as the board's refuses a time it
+    // cannot take: a test makes the file unwritable to see that answer.
+    FILE* file = std::fopen(OffsetPath(), "w");
+    if (file == nullptr)
+        return -1;
+    bool written = std::fprintf(file, "%lld\n", offset) > 0;
+    if (std::fclose(file) != 0 || !written)
+        return -1;
+    gOffsetUsec = offset;
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include "dashrec/devices/Rtc.h"
 #include "dashrec/menus/CDate.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
@@ -53,6 +54,19 @@ protected:
     }
     std::string Text(int id) { return Button(id)->text_ptr; }
     std::string Date() { return Text(CDate::YEAR) + "-" + Text(CDate::MONTH) + "-" + Text(CDate::DAY); }
+
+    // The system clock's local time and the real-time clock's, to the minute.
+    std::string Clocks()
+    {
+        std::tm local = vk::LocalCalendarNow();
+        vk::Rtc::RtcTime rtc {};
+        if (!Singleton<vk::Rtc>::Inst()->GetTime(rtc))
+            return "the RTC can not be read";
+        char text[64];
+        std::snprintf(text, sizeof(text), "%04d-%02d-%02d %02d:%02d, RTC %02d-%02d-%02d %02d:%02d", local.tm_year,
+            local.tm_mon, local.tm_mday, local.tm_hour, local.tm_min, rtc.year, rtc.mon, rtc.date, rtc.hour, rtc.min);
+        return text;
+    }
 };
 
 TEST_F(DateTime, FieldsStepWithinTheCalendar)
@@ -70,6 +84,10 @@ TEST_F(DateTime, FieldsStepWithinTheCalendar)
         { "29 February, year up", 2024, 2, 29, 9, CDate::YEAR, 1, "2025-02-28", "09" },
         { "first year, down", 2021, 5, 10, 9, CDate::YEAR, -1, "2021-05-10", "09" },
         { "last year, up", 2050, 5, 10, 9, CDate::YEAR, 1, "2050-05-10", "09" },
+        // A dead clock far outside the menu's years still steps into them.
+        { "a dead clock's 2000, up", 2000, 1, 1, 9, CDate::YEAR, 1, "2021-01-01", "09" },
+        { "a dead clock's 2000, down", 2000, 2, 29, 9, CDate::YEAR, -1, "2021-02-28", "09" },
+        { "a clock in 2060, down", 2060, 5, 10, 9, CDate::YEAR, -1, "2050-05-10", "09" },
         { "December, up", 2030, 12, 5, 9, CDate::MONTH, 1, "2030-01-05", "09" },
         { "first day, down", 2030, 4, 1, 9, CDate::DAY, -1, "2030-04-30", "09" },
         { "last day, up", 2030, 4, 30, 9, CDate::DAY, 1, "2030-04-01", "09" },
@@ -115,19 +133,39 @@ TEST_F(DateTime, SaveSetsBothClocksAndTheOffset)
     Step(CDate::GMT, -2);      // +7
     EXPECT_EQ(Leads(CDate::SAVE), WND::SYSTEM);
     EXPECT_EQ(pref->GetTimezone(), 7);
-    std::tm local = vk::LocalCalendarNow();
-    EXPECT_EQ(local.tm_year, 2030);
-    EXPECT_EQ(local.tm_mon, 6);
-    EXPECT_EQ(local.tm_mday, 1);
-    EXPECT_EQ(local.tm_hour, 12);
-    EXPECT_EQ(local.tm_min, 47);
-    vk::Rtc::RtcTime rtc {};
-    ASSERT_TRUE(Singleton<vk::Rtc>::Inst()->GetTime(rtc));
-    EXPECT_EQ(rtc.year, 30);
-    EXPECT_EQ(rtc.mon, 6);
-    EXPECT_EQ(rtc.date, 1);
-    EXPECT_EQ(rtc.hour, 5);
-    EXPECT_EQ(rtc.min, 47);
+    EXPECT_EQ(Clocks(), "2030-06-01 12:47, RTC 30-06-01 05:47");
+}
+
+// A clock that cannot be set is said so in a box, and the edits wait for
+// another SAVE; the clock keeps its time meanwhile.
+TEST_F(DateTime, ADeadClockIsSetFromTheMenusFirstYearAndAFailedSetIsShown)
+{
+    ASSERT_TRUE(Singleton<vk::Rtc>::Inst()->Init());
+    pref->SetTimezone(0);
+    pref->SetLanguage(vk::SYSTEM::LANGUAGE::ENGLISH);
+    OpenAt(2000, 1, 1, 0, 5);
+    EXPECT_EQ(Text(CDate::YEAR), "2000");
+    Step(CDate::YEAR, 1);
+    EXPECT_EQ(Date(), "2021-01-01");
+
+    // The host keeps the set time in this file: a folder in its place refuses it.
+    std::string offset = std::string(std::getenv("DASHREC_HOST_DIR")) + "/clock_offset";
+    ASSERT_EQ(runmode::Shell("rm -f " + offset + " && mkdir " + offset), 0);
+    Choose(CDate::SAVE);
+    ASSERT_TRUE(Reached(WND::MESSAGE_BOX));
+    EXPECT_EQ(static_cast<obj_text*>(vk::Resource::Inst()->GetStateComponent(WND::MESSAGE_BOX, 1000))->text_id,
+        STR::CLOCK_NOT_SET);
+    EXPECT_EQ(vk::LocalCalendarNow().tm_year, 2000);
+    PumpFor(50);
+    Screenshot("date_time_not_set", false);
+    Singleton<vk::UITimer>::Inst()->Kill(WND::MESSAGE_BOX, TIMER::CLOSE_PAGE);
+    Post(WND::MESSAGE_BOX, WM::TIMER, TIMER::CLOSE_PAGE);
+    ASSERT_TRUE(Reached(WND::DATE_TIME));
+    EXPECT_EQ(Date(), "2021-01-01") << "the edits stay";
+
+    ASSERT_EQ(runmode::Shell("rmdir " + offset), 0);
+    EXPECT_EQ(Leads(CDate::SAVE), WND::SYSTEM);
+    EXPECT_EQ(Clocks(), "2021-01-01 00:05, RTC 21-01-01 00:05");
 }
 
 TEST_F(DateTime, Screens)

@@ -266,6 +266,37 @@ TEST_F(Format, ProgressDoneAndRestartLeadToTheExit)
     EXPECT_NE(ReadFile("/tmp/child.log").find("[Restart]====================== RESTART"), std::string::npos);
 }
 
+// Markers of an earlier request go first; a marker that cannot be made fails
+// the request as a whole: no half request is left for the launcher, the
+// screen says so and the done screen is skipped.
+TEST_F(Format, StaleMarkersGoFirstAndAMarkerThatCannotBeMadeShowsTheFailure)
+{
+    UseEmmc();
+    Prefs()->SetVideoSize(RECORDING::VIDEO_SIZE::WQHD);
+    Prefs()->SetParkingModeOn();
+    ASSERT_EQ(Shell("touch /tmp/blk1 /tmp/ffhd /tmp/k0 /tmp/pr"), 0);
+    Open(WND::FORMATTING, FormatRequest::USE_CURRENT);
+    EXPECT_EQ(Markers(), std::vector<std::string>({ "/tmp/format", "/tmp/fwqhd", "/tmp/rfhd", "/tmp/p30", "/tmp/k30" }));
+    EXPECT_TRUE(Exists("/tmp/pr")) << "not a format marker";
+    Fire(WND::FORMATTING, TIMER::CLOSE_PAGE);
+    EXPECT_EQ(dvr->CurrentWindow(), WND::FORMAT_SUCCESS);
+
+    ASSERT_EQ(Shell("rm -f /tmp/p30 && mkdir /tmp/p30"), 0); // where the frame-rate marker goes
+    Prefs()->SetLanguage(vk::SYSTEM::LANGUAGE::ENGLISH);
+    testing::internal::CaptureStdout();
+    Open(WND::FORMATTING, FormatRequest::USE_CURRENT);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("[CFormatting]/tmp/p30 can not be written"), std::string::npos) << out;
+    EXPECT_EQ(TextId(WND::FORMATTING, 1000), STR::SD_FORMAT_FAILURE);
+    for (const char* marker : { "/tmp/format", "/tmp/fwqhd", "/tmp/rfhd", "/tmp/k30" })
+        EXPECT_FALSE(Exists(marker)) << marker;
+    std::string dir = std::string(std::getenv("DASHREC_BINARY_DIR")) + "/screenshots/menus";
+    Shell("mkdir -p " + dir);
+    EXPECT_TRUE(host::SaveLcdPng(Singleton<vk::Resource>::Inst()->GetHandle(), (dir + "/formatting_failed.png").c_str()));
+    Fire(WND::FORMATTING, TIMER::CLOSE_PAGE);
+    EXPECT_EQ(dvr->CurrentWindow(), WND::RESTART);
+}
+
 TEST_F(Format, AMessageForAnotherWindowIsRefused)
 {
     UseEmmc();

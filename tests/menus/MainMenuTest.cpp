@@ -101,27 +101,43 @@ TEST_F(MainMenu, OpeningFromTheLiveViewMarksTheFileListsStale)
     EXPECT_STREQ(version->text_ptr, vk::Resource::Inst()->GetVersion());
 }
 
-// Settings change in memory in the screens and are written once, when the
-// main menu closes to the live view: by MENU, or by the 30 s time-out.
-TEST_F(MainMenu, SettingsAreSavedOnlyWhenTheMenuClosesToTheLiveView)
+// Settings change in memory in the screens and are written once, whenever
+// the menus close to the live view: by MENU from the main menu, by HOME from
+// a settings screen, or by the 30 s time-out wherever the driver is. A power
+// cut after that loses nothing.
+TEST_F(MainMenu, SettingsAreSavedWheneverTheMenusCloseToTheLiveView)
 {
-    for (bool timeOut : { false, true }) {
-        SCOPED_TRACE(timeOut ? "time-out" : "MENU");
+    enum Way { MENU_FROM_MAIN, HOME_FROM_SYSTEM, TIME_OUT_IN_MAIN, TIME_OUT_IN_SYSTEM };
+    const struct {
+        const char* name;
+        Way way;
+    } cases[] = {
+        { "MENU in the main menu", MENU_FROM_MAIN },
+        { "HOME in the system menu", HOME_FROM_SYSTEM },
+        { "time-out in the main menu", TIME_OUT_IN_MAIN },
+        { "time-out in the system menu", TIME_OUT_IN_SYSTEM },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         int volume = pref->GetVolume();
         EXPECT_EQ(Leads(SYSTEM), WND::SYSTEM);
         Choose(3); // VOLUME
         int stepped = (volume + 1) % 4;
         EXPECT_EQ(pref->GetVolume(), stepped);
-        Key(PARAM1::KEY_MENU);
-        ASSERT_TRUE(Reached(WND::MAINMENU));
         testing::internal::CaptureStdout();
-        if (timeOut) {
+        if (c.way == MENU_FROM_MAIN || c.way == TIME_OUT_IN_MAIN) {
+            Key(PARAM1::KEY_MENU);
+            ASSERT_TRUE(Reached(WND::MAINMENU));
+        }
+        if (c.way == TIME_OUT_IN_MAIN || c.way == TIME_OUT_IN_SYSTEM) {
             long long left = runmode::Armed(TIMER::CMAIN_DVR_SHOW_MENU);
             EXPECT_GT(left, 20000);
             EXPECT_LE(left, +vk::CMainDvr::MENU_SHOW_TIME_COUNTER);
             runmode::FireTimer(TIMER::CMAIN_DVR_SHOW_MENU);
-        } else {
+        } else if (c.way == MENU_FROM_MAIN) {
             Key(PARAM1::KEY_MENU);
+        } else {
+            Choose(0); // HOME
         }
         ASSERT_TRUE(Reached(WND::LIVEVIEW));
         std::string log = testing::internal::GetCapturedStdout();
@@ -131,6 +147,20 @@ TEST_F(MainMenu, SettingsAreSavedOnlyWhenTheMenuClosesToTheLiveView)
         EXPECT_EQ(pref->GetVolume(), stepped);
         Open(WND::MAINMENU, WND::LIVEVIEW);
     }
+}
+
+// A message box over the live view is no way out of the menus: nothing is written.
+TEST_F(MainMenu, TheLiveViewBackFromABoxOutsideTheMenusDoesNotSave)
+{
+    Key(PARAM1::KEY_MENU);
+    ASSERT_TRUE(Reached(WND::LIVEVIEW));
+    testing::internal::CaptureStdout();
+    dvr->SetMessageBox(STR::NO_SD_CARD, WND::LIVEVIEW);
+    ASSERT_TRUE(Reached(WND::MESSAGE_BOX));
+    Singleton<vk::UITimer>::Inst()->Kill(WND::MESSAGE_BOX, TIMER::CLOSE_PAGE);
+    Post(WND::MESSAGE_BOX, WM::TIMER, TIMER::CLOSE_PAGE);
+    ASSERT_TRUE(Reached(WND::LIVEVIEW));
+    EXPECT_EQ(Count(testing::internal::GetCapturedStdout(), "[Pref]Save "), 0u);
 }
 
 TEST_F(MainMenu, LeavingToAnotherScreenDoesNotSave)

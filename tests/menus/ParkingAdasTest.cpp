@@ -115,10 +115,12 @@ TEST_F(Settings, UnopenedOptionPagesStepAndWrapWithTheirText)
             [](int v) { Prefs()->SetVoltage(PARKING::VOLTAGE::VALUE(v)); } },
         { WND::TEMPERATURE, STR::RIGHT, 3, 0, STR::T60, [] { return int(Prefs()->GetTemperature()); },
             [](int v) { Prefs()->SetTemperature(PARKING::TEMPERATURE::VALUE(v)); } },
-        { WND::OFFTIMER, STR::LEFT, 0, 2, STR::H6, [] { return int(Prefs()->GetOffTimer()); },
+        // The page steps the parking menu's timers, 3 to 48 hours.
+        { WND::OFFTIMER, STR::LEFT, 0, 4, STR::H48, [] { return int(Prefs()->GetOffTimer()); },
             [](int v) { Prefs()->SetOffTimer(PARKING::OFFTIMER::VALUE(v)); } },
-        // 48 hours, set by the parking menu, is beyond the page: shown as its last.
-        { WND::OFFTIMER, STR::RIGHT, 4, 0, STR::H2, [] { return int(Prefs()->GetOffTimer()); },
+        { WND::OFFTIMER, STR::RIGHT, 4, 0, STR::H3, [] { return int(Prefs()->GetOffTimer()); },
+            [](int v) { Prefs()->SetOffTimer(PARKING::OFFTIMER::VALUE(v)); } },
+        { WND::OFFTIMER, STR::RIGHT, 1, 2, STR::H12, [] { return int(Prefs()->GetOffTimer()); },
             [](int v) { Prefs()->SetOffTimer(PARKING::OFFTIMER::VALUE(v)); } },
         { WND::LDWS_MODE, STR::LEFT, 0, 1, STR::ON, [] { return Prefs()->IsLdwsModeOn() ? 1 : 0; },
             [](int v) { v ? Prefs()->SetLdwsModeOn() : Prefs()->SetLdwsModeOff(); } },
@@ -133,6 +135,15 @@ TEST_F(Settings, UnopenedOptionPagesStepAndWrapWithTheirText)
         EXPECT_EQ(TextId(c.wnd, 11), c.text) << "window " << c.wnd << " from " << c.from;
     }
     Screenshot("option_fcws");
+
+    // One dot per timer, the last lit for 48 hours.
+    Prefs()->SetOffTimer(PARKING::OFFTIMER::H48);
+    Open(WND::OFFTIMER, WND::MANAGE);
+    obj_common* last = Object(WND::OFFTIMER, 104);
+    ASSERT_TRUE(last != nullptr && last->obj_type == obj_common::IMAGE);
+    EXPECT_EQ(static_cast<obj_image*>(last)->image, Singleton<vk::Resource>::Inst()->GetSurface("4830_dot_01.png"));
+    EXPECT_EQ(TextId(WND::OFFTIMER, 11), STR::H48);
+    Screenshot("option_off_timer");
 }
 
 TEST_F(Settings, CutOffMenuShowsEachValueAndOpensItsPage)

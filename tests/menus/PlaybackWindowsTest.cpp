@@ -23,6 +23,7 @@
 #include "host/soc/Vo.h"
 #include "tests/menus/BusLoop.h"
 
+#include <gst/gst.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -277,6 +278,24 @@ protected:
     }
 
     BmDemux& Demux() { return Engine()->bmDemux; }
+
+    // Holds the pipeline for two update ticks, the first of which still sees
+    // the move since the tick before, then lets it go until a tick sees it move.
+    void Stall(const char* when)
+    {
+        SCOPED_TRACE(when);
+        GstElement* pipeline = Demux().pGstPipeline;
+        ASSERT_NE(pipeline, nullptr);
+        gst_element_set_state(pipeline, GST_STATE_PAUSED);
+        gst_element_get_state(pipeline, nullptr, nullptr, 2 * GST_SECOND);
+        for (int tick = 0; tick < 2; ++tick)
+            ASSERT_TRUE(PumpUntil(Is(WND::PLAYER, WM::TIMER, TIMER::UPDATE_VIEW), 2000));
+        int still = Demux().Position();
+        gst_element_set_state(pipeline, GST_STATE_PLAYING);
+        ASSERT_TRUE(WaitFor([&] { return Demux().Position() > still; }, 5000));
+        ASSERT_TRUE(PumpUntil(Is(WND::PLAYER, WM::TIMER, TIMER::UPDATE_VIEW), 2000));
+        ASSERT_EQ(dvr->CurrentWindow(), WND::PLAYER) << "the player closed";
+    }
 };
 
 TEST_F(Player, PlaysPausesSeeksAndSwitchesToTheRearFileWhereItWas)
@@ -324,6 +343,31 @@ TEST_F(Player, PlaysPausesSeeksAndSwitchesToTheRearFileWhereItWas)
     PressOnBar(vk::CPlayer::BTN_FF);
     ASSERT_TRUE(Opened(WND::NORMAL_LIST));
     EXPECT_FALSE(Demux().IsStarted());
+}
+
+// A picture that stands still for a tick after a seek or a resume, as a slow
+// card can make it anywhere in a file, is no end: only still ticks in a row
+// are. The stalls are the pipeline's own pause while the player is told it
+// plays; each gives the player exactly one still tick.
+TEST_F(Player, StillMomentsAfterASeekOrAResumeDoNotEndThePlay)
+{
+    PlayRow("NORMAL", WND::NORMAL_LIST, 1);
+    ASSERT_TRUE(PumpUntil(Is(WND::PLAYER, WM::TIMER, TIMER::START_SHOW), 5000));
+    ASSERT_TRUE(PlayedUntil(3, 15000)) << player->Playtime();
+
+    PressOnBar(vk::CPlayer::BTN_RW);
+    ASSERT_TRUE(WaitFor([this] { return Demux().Position() < 3000; }, 5000)) << Demux().Position();
+    Stall("after the seek");
+    PressOnBar(vk::CPlayer::BTN_PLAY);
+    PressOnBar(vk::CPlayer::BTN_PLAY);
+    ASSERT_TRUE(Demux().IsPlaying());
+    Stall("after the resume");
+    Stall("in the middle");
+    EXPECT_EQ(dvr->CurrentWindow(), WND::PLAYER);
+
+    // The end still ends it.
+    Demux().Seek(36000);
+    ASSERT_TRUE(Opened(WND::NORMAL_LIST, 15000)) << "the end of the file closes the player";
 }
 
 TEST_F(Player, ATwoSecondFileIsNotPlayedAndAPlayedFileEndsBackInTheList)

@@ -101,10 +101,11 @@ TEST_F(SystemMenu, InformationPageLines)
     EXPECT_STREQ(version->Line(2), "FRONT : HD, REAR : FHD");
 }
 
-// Three touches on the page start the card check when a card is in.
-TEST_F(SystemMenu, ThreeTouchesOnTheInformationPageAskForTheCardCheck)
+// Three touches on the page within one visit start the card check when a
+// card is in; touches of an earlier visit do not count.
+TEST_F(SystemMenu, ThreeTouchesWithinOneVisitAskForTheCardCheck)
 {
-    Open(WND::VERSION, WND::SYSTEM);
+    EXPECT_EQ(Leads(VERSION), WND::VERSION);
     int away = 240 << 12 | 300; // on no button
     for (int i = 0; i < 4; ++i)
         Key(PARAM1::TOUCH, away);
@@ -116,9 +117,56 @@ TEST_F(SystemMenu, ThreeTouchesOnTheInformationPageAskForTheCardCheck)
     runmode::MountCard();
     dvr->OnSDCard(true);
     Key(PARAM1::TOUCH, away); // the count went on growing without a card
-    EXPECT_TRUE(Handled([&] { return LastClose(WND::VERSION).cmd == WM::CLOSE; }));
-    EXPECT_EQ(LastClose(WND::VERSION).param1, WND::MENU_FORMAT);
+    EXPECT_TRUE(Handled([&] { return LastClose(WND::VERSION).param1 == WND::MENU_FORMAT; }));
     EXPECT_EQ(stat("/tmp/verify", &info), 0);
+    ASSERT_TRUE(Reached(WND::MENU_FORMAT));
+    ASSERT_EQ(runmode::Shell("rm /tmp/verify"), 0);
+
+    Open(WND::SYSTEM, WND::MAINMENU);
+    EXPECT_EQ(Leads(VERSION), WND::VERSION);
+    Key(PARAM1::TOUCH, away);
+    Key(PARAM1::TOUCH, away);
+    EXPECT_EQ(Leads(RETURN), WND::PREVIOUS_MENU);
+    EXPECT_EQ(Leads(VERSION), WND::VERSION);
+    Key(PARAM1::TOUCH, away);
+    PumpFor(50);
+    EXPECT_NE(stat("/tmp/verify", &info), 0) << "a first touch of this visit";
+    EXPECT_EQ(dvr->CurrentWindow(), WND::VERSION);
+    Key(PARAM1::TOUCH, away);
+    Key(PARAM1::TOUCH, away);
+    EXPECT_TRUE(Handled([&] { return LastClose(WND::VERSION).param1 == WND::MENU_FORMAT; }));
+    EXPECT_EQ(stat("/tmp/verify", &info), 0);
+}
+
+// What the eMMC reports is shown as it was read: a size that could not be
+// read is never dressed up as the smallest class.
+TEST_F(SystemMenu, InformationPageShowsTheEmmcSizeAsRead)
+{
+    const std::string cardTool = runmode::Source() + "/host/card/card.sh";
+    const struct {
+        const char* name;
+        int mib; // 0: no eMMC
+        const char* line;
+    } cases[] = {
+        { "no eMMC", 0, "eMMC : N/A" },
+        { "an implausibly small one", 100, "eMMC : ERR" },
+        { "a readable one", 600, "eMMC : 64GB" },
+    };
+    pref->SetLanguage(SYSTEM::LANGUAGE::ENGLISH);
+    auto version = std::static_pointer_cast<vk::CVersion>(windows.at(WND::VERSION));
+    for (const auto& c : cases) {
+        if (c.mib != 0) {
+            ASSERT_EQ(runmode::Shell("rm -f /tmp/emmc.img && " + cardTool + " make /tmp/emmc.img " + std::to_string(c.mib)
+                          + " && " + cardTool + " attach emmc /tmp/emmc.img"),
+                0);
+        }
+        Open(WND::VERSION, WND::SYSTEM);
+        EXPECT_STREQ(version->Line(1), c.line) << c.name;
+        if (c.mib == 0)
+            Screenshot("version_no_emmc");
+        else
+            ASSERT_EQ(runmode::Shell(cardTool + " detach emmc"), 0);
+    }
 }
 
 TEST_F(SystemMenu, ResetLoadsTheDefaultsThroughAFormatOrARestartWhereNeeded)
