@@ -1,6 +1,7 @@
 // Speed-camera warnings as the driver hears and sees them: a drive past a
-// camera through the GPS sentence entry, the prompts the worker plays (as the
-// sound player's stand-in logs them) and the messages to the live view.
+// camera through the GPS sentence entry and along the board simulator's route
+// through the GPS receiver, the prompts the worker plays (as the sound
+// player's stand-in logs them) and the messages to the live view.
 
 #include "DbFile.h"
 
@@ -8,9 +9,13 @@
 #include "dashrec/core/MessageIds.h"
 #include "dashrec/core/MessageQueue.h"
 #include "dashrec/core/Pref.h"
+#include "dashrec/devices/GPS.h"
+#include "host/board/Board.h"
+#include "host/board/Scenario.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -49,9 +54,9 @@ std::vector<std::string> Played()
     return played;
 }
 
-bool WaitForPlayed(size_t count)
+bool WaitForPlayed(size_t count, int timeoutMs = 10000)
 {
-    for (int i = 0; i < 200 && Played().size() < count; i++)
+    for (int waited = 0; waited < timeoutMs && Played().size() < count; waited += 50)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     return Played().size() >= count;
 }
@@ -220,6 +225,47 @@ TEST_F(SpeedCamAlerts, CameraPromptsFollowTheirTables)
         EXPECT_EQ(Played(), c.prompts) << c.kind << "/" << c.sub;
     }
     ToLiveview();
+}
+
+// The board simulator's GPS module names its fix "$GNRMC" (a module of several
+// satellite systems) and drives north at 90 km/h from 45 m before the alert
+// point of a camera limited to 100 km/h, past the camera 100 m further on
+// (once past, the car is beyond the alert point's reach: no second warning).
+TEST(SpeedCamOnTheRoad, AModuleOfSeveralSystemsIsWarnedOfTheCameraAhead)
+{
+    PlaceClips();
+    UIQueue::Inst()->Init();
+    ASSERT_TRUE(WriteDb(kDb, {Camera{1, 0, 100, 0, kLon, kLat + NorthDeg(45), kLon, kLat + NorthDeg(145)}}, "ROAD"));
+    SpeedCam* cam = Singleton<SpeedCam>::Inst();
+    ASSERT_TRUE(cam->LoadData(kDb));
+    cam->Init();
+    board::Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(scenario.Parse("0s gps talker GN\n0s gps at 37.5N 127.0E\n0s gps drive 90km/h 0deg\n", error)) << error;
+    board::Board sim(scenario);
+    ASSERT_TRUE(sim.Start());
+    GPS* gps = Singleton<GPS>::Inst();
+    gps->Init(false);
+    gps->Start();
+    // The bus holds few messages: taken as they come, until the camera is passed.
+    std::vector<Posted> posted;
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (Played().size() < 4 && std::chrono::steady_clock::now() < end) {
+        std::vector<Posted> more = ToLiveview();
+        posted.insert(posted.end(), more.begin(), more.end());
+    }
+    gps->Finalize();
+    sim.Stop();
+    cam->Finalize();
+
+    EXPECT_EQ(Played(), (std::vector<std::string>{"R_dingdong", "R_01_SP_01_8", "R_02_100_10", "R_release"}));
+    std::vector<Posted> last = ToLiveview();
+    posted.insert(posted.end(), last.begin(), last.end());
+    EXPECT_NE(std::find(posted.begin(), posted.end(), Posted{WM::SHOW_LIMIT_SPEED, 90, 100}), posted.end())
+        << testing::PrintToString(posted);
+    EXPECT_NE(std::find(posted.begin(), posted.end(), Posted{WM::HIDE_LIMIT_SPEED, 0, 0}), posted.end())
+        << testing::PrintToString(posted);
+    UIQueue::Inst()->Finalize();
 }
 
 std::string Contents(const char* path)
