@@ -8,10 +8,13 @@
 #include "dashrec/core/Shell.h"
 #include "dashrec/core/Storage.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vk {
@@ -22,6 +25,8 @@ namespace {
 
 const char* const DB_FILE = "sc_cam.idb";
 constexpr int MOVE_TRIES = 4;
+constexpr size_t COPY_BLOCK = 16 * 1024;
+const char* const PLACING_SUFFIX = ".new";
 constexpr int WAIT_MS = 100;
 const char* const DASHES = "------------------------------------------------------------------------------------------\n";
 
@@ -127,6 +132,81 @@ const EndPrompt* FindEndPrompt(int kind, int sub)
     return nullptr;
 }
 
+// Writes all of `size` bytes; false on a write error (a full or failing medium).
+bool WriteAll(int fd, const char* data, ssize_t size)
+{
+    while (size > 0) {
+        ssize_t n = write(fd, data, static_cast<size_t>(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+// Copies `from` to `to` and says whether exactly `size` bytes went across:
+// a card pulled out mid-copy reads short or fails.
+bool CopyExactly(int from, int to, off_t size)
+{
+    char block[COPY_BLOCK];
+    off_t copied = 0;
+    for (;;) {
+        ssize_t n = read(from, block, sizeof(block));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || !WriteAll(to, block, n))
+            return false;
+        if (n == 0)
+            return copied == size;
+        copied += n;
+    }
+}
+
+// Makes a file's new name last across a power cut before the old one goes.
+void SyncFolderOf(const std::string& path)
+{
+    std::string::size_type slash = path.rfind('/');
+    int fd = open(slash == std::string::npos ? "." : path.substr(0, slash + 1).c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return;
+    fsync(fd);
+    close(fd);
+}
+
+// Copies `source` to `copy` whole, its data on the medium; false when the
+// copy may hold less (or more) than the source had when it was opened.
+bool CopyWhole(const std::string& source, const std::string& copy)
+{
+    int from = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (from < 0)
+        return false;
+    struct stat info {};
+    int to = -1;
+    bool whole = fstat(from, &info) == 0 &&
+                 (to = open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)) >= 0 &&
+                 CopyExactly(from, to, info.st_size) && fsync(to) == 0;
+    close(from);
+    if (to >= 0 && close(to) != 0)
+        whole = false;
+    return whole;
+}
+
+// The database reaches `dest` only whole: copied to a name beside it, then
+// renamed over it. Whatever fails leaves `dest` as it was.
+bool PlaceCopy(const std::string& source, const std::string& dest)
+{
+    std::string placing = dest + PLACING_SUFFIX;
+    if (CopyWhole(source, placing) && rename(placing.c_str(), dest.c_str()) == 0) {
+        SyncFolderOf(dest);
+        return true;
+    }
+    unlink(placing.c_str());
+    return false;
+}
+
 void PrintCameraLine(const char* format, int kind, int sub)
 {
     char cmd[128];
@@ -185,27 +265,22 @@ void SpeedCam::MoveDataToEmmc(const char* dest)
 {
     std::lock_guard<std::recursive_mutex> lock(_mutex);
     VK_ASSERT(dest != nullptr);
-    const std::string& mount = Singleton<Storage>::Inst()->SD_MOUNT_POSITION;
-    char cmd[128];
-    VK_FORMAT_COMMAND(cmd, "cp -f %s/%s %s", mount.c_str(), DB_FILE, dest);
+    std::string source = Singleton<Storage>::Inst()->SD_MOUNT_POSITION + "/" + DB_FILE;
     bool copied = false;
-    for (int run = 0; run < MOVE_TRIES && !copied; run++) {
-        std::system(cmd);
-        copied = access(dest, R_OK) == 0;
-    }
+    for (int run = 0; run < MOVE_TRIES && !copied; run++)
+        copied = PlaceCopy(source, dest);
     if (!copied) {
         Log()->Print("[SpeedCam]Move data file fail\n");
         return;
     }
-    VK_FORMAT_COMMAND(cmd, "rm -f %s/%s", mount.c_str(), DB_FILE);
-    std::system(cmd);
+    unlink(source.c_str());
     Log()->Print("[SpeedCam]Move data file success\n");
 }
 
-void SpeedCam::LoadData(const char* path)
+bool SpeedCam::LoadData(const char* path)
 {
     if (_loadData)
-        return;
+        return true;
     VK_ASSERT(path != nullptr);
     _loadData = scdb::Initialize(path);
     if (_loadData) {
@@ -215,6 +290,7 @@ void SpeedCam::LoadData(const char* path)
     } else {
         Log()->Print("[SpeedCam]laod %s fail\n", path);
     }
+    return _loadData;
 }
 
 void SpeedCam::ParseRMC(const char* sentence, int length)
@@ -270,6 +346,7 @@ void SpeedCam::ActOnResult(int result, int kind, int sub, int limit, int speed, 
     case scdb::RESULT_CAMERA_SEARCH_ALRAM:
         LogResult("RESULT_CAMERA_SEARCH_ALRAM");
         CameraAlram(kind, sub);
+        AnnounceLimit(limit);
         LogFound(kind, sub, speed, limit, "\n");
         [[fallthrough]];
     case scdb::RESULT_ALARM:
@@ -282,6 +359,7 @@ void SpeedCam::ActOnResult(int result, int kind, int sub, int limit, int speed, 
     case scdb::RESULT_CAMERA_SEARCH_DIST:
         LogResult("RESULT_CAMERA_SEARCH_DIST");
         CameraAlram(kind, sub);
+        AnnounceLimit(limit);
         PostToLiveview(WM::SHOW_LIMIT_SPEED, speed, limit);
         LogFound(kind, sub, speed, limit, "\n");
         [[fallthrough]];
@@ -307,6 +385,14 @@ void SpeedCam::ActOnResult(int result, int kind, int sub, int limit, int speed, 
         break;
     default: break;
     }
+}
+
+// A new camera that restricts speed says its limit after its kind; a limit
+// that no clip speaks (a bus lane's 0) is left unsaid.
+void SpeedCam::AnnounceLimit(int limit)
+{
+    if (SoundName(limit) != nullptr)
+        SendMessage(limit);
 }
 
 void SpeedCam::CameraAlram(int kind, int sub)

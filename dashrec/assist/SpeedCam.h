@@ -48,7 +48,8 @@ public:
     void Init();
     bool CheckDataInSDCard();
     void MoveDataToEmmc(const char* dest);
-    void LoadData(const char* path);
+    // True once a database is loaded, by this call or an earlier one.
+    bool LoadData(const char* path);
     // Called on the GPS receive thread with the whole sentence, "$" to LF.
     void ParseRMC(const char* sentence, int length);
     void CameraAlram(int kind, int sub);
@@ -69,6 +70,7 @@ private:
     SpeedCam();
 
     void ActOnResult(int result, int kind, int sub, int limit, int speed, double distance);
+    void AnnounceLimit(int limit);
     void ReleaseCamera();
     void PlayPrompts();
 

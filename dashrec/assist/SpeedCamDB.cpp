@@ -1,12 +1,14 @@
 #include "dashrec/assist/SpeedCamDB.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <sys/stat.h>
 
 namespace vk {
 namespace scdb {
@@ -75,6 +77,21 @@ double ArcSeconds(int64_t code)
 double Radians(double degrees)
 {
     return degrees * M_PI / 180.0;
+}
+
+uint64_t FileSize(uint32_t count)
+{
+    return kHeaderSize + static_cast<uint64_t>(kRecordSize) * count;
+}
+
+// The header's count is trusted by every later seek (a long offset) and by
+// the search's sums of indices (ints): the file must hold exactly that many
+// records, and no more than both can reach.
+constexpr uint64_t kMaxRecords = std::min<uint64_t>((LONG_MAX - kHeaderSize) / kRecordSize, INT_MAX / 2);
+
+bool HoldsRecords(off_t size, uint32_t count)
+{
+    return count <= kMaxRecords && static_cast<uint64_t>(size) == FileSize(count);
 }
 
 bool HeldIndex(int index)
@@ -172,6 +189,21 @@ time_t FixTime(const char* time, const char* date)
     return timegm(&tm) + static_cast<time_t>(m_nTimeSet) * 3600;
 }
 
+// The talkers of the satellite systems a receiver may name its fix after:
+// a multi-system module reports it as "GN", a single-system one by its own.
+const char* const RMC_TALKERS[] = {"GP", "GN", "GL", "GA", "GB", "BD"};
+
+bool IsRmcType(const std::string& field)
+{
+    if (field.size() != 6 || field[0] != '$' || field.compare(3, 3, "RMC") != 0)
+        return false;
+    for (const char* talker : RMC_TALKERS) {
+        if (field.compare(1, 2, talker) == 0)
+            return true;
+    }
+    return false;
+}
+
 struct RmcFields {
     std::string time;
     std::string date;
@@ -183,7 +215,7 @@ bool TakeField(int number, const std::string& field, double& x, double& y, int& 
                RmcFields& rmc)
 {
     switch (number) {
-    case 0: return field == "$GPRMC";
+    case 0: return IsRmcType(field);
     case 1: rmc.time = field; return true;
     case 2:
         valid = field == "A" ? 1 : 0;
@@ -298,10 +330,18 @@ bool OpenDBFile(char* path)
         return false;
     unsigned char header[16];
     bool read = std::fread(header, 1, sizeof(header), file) == sizeof(header);
+    struct stat info {};
+    bool sized = fstat(fileno(file), &info) == 0;
     std::fclose(file);
-    if (!read)
+    if (!read || !sized)
         return false;
-    m_nTotalCamCnt = static_cast<int>(std::min<uint32_t>(static_cast<uint32_t>(ReadInt32(header)), INT32_MAX));
+    uint32_t count = static_cast<uint32_t>(ReadInt32(header));
+    if (!HoldsRecords(info.st_size, count)) {
+        std::printf("[SpeedCamDB]%s holds %lld bytes, not the %llu of %u records\n", path,
+                    static_cast<long long>(info.st_size), static_cast<unsigned long long>(FileSize(count)), count);
+        return false;
+    }
+    m_nTotalCamCnt = static_cast<int>(count);
     std::memcpy(m_szDBVer, header + 4, sizeof(m_szDBVer));
     m_szDBVer[sizeof(m_szDBVer) - 1] = '\0';
     m_szDBPath = path;

@@ -121,9 +121,10 @@ public:
     void SetMicomLock() {}
 
     void SetSystemTimeFromRtc();
-    // The speed-camera database to load: the eMMC copy when readable, else the shipped one.
+    // The speed-camera database: a card's copy moved to the eMMC; the eMMC
+    // copy loaded, else (missing or damaged) the one that ships.
     void CheckSDCardForDB();
-    const char* LoadSpeedCamDB();
+    void LoadSpeedCamDB();
     void RunApMode();
     void OnWiFi(ipc_msg_t& msg);
     // One kernel uevent of the USB gadget, as the USB event thread receives it.

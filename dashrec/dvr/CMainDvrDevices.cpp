@@ -261,6 +261,8 @@ void CMainDvr::UsbEventThread()
 
 namespace {
 const char* const SPEEDCAM_DB_EMMC = "/data/app/sc_cam.idb";
+// The card's latest copy first, else the one that ships with the program.
+const char* const SPEEDCAM_DBS[] = {SPEEDCAM_DB_EMMC, "/app/kvo/sc_cam.idb"};
 }
 
 void CMainDvr::CheckSDCardForDB()
@@ -275,12 +277,12 @@ void CMainDvr::CheckSDCardForDB()
     card->Unmount();
 }
 
-const char* CMainDvr::LoadSpeedCamDB()
+void CMainDvr::LoadSpeedCamDB()
 {
-    const char* path = access(SPEEDCAM_DB_EMMC, R_OK) == 0 ? SPEEDCAM_DB_EMMC : "/app/kvo/sc_cam.idb";
-    Log()->Print("[CMainDvr]speed-camera database %s\n", path);
-    Singleton<SpeedCam>::Inst()->LoadData(path);
-    return path;
+    for (const char* path : SPEEDCAM_DBS) {
+        if (Singleton<SpeedCam>::Inst()->LoadData(path))
+            return;
+    }
 }
 
 } // namespace vk

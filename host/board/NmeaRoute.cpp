@@ -50,9 +50,10 @@ const struct {
     int id, elevation, azimuth, snr;
 } SATELLITES[] = { { 3, 45, 120, 40 }, { 7, 30, 200, 35 }, { 9, 60, 45, 30 }, { 16, 15, 300, 20 } };
 
-std::string Satellites(bool fix)
+// The fix's summary under the module's talker; the GPS satellites' view under GP.
+std::string Satellites(const std::string& talker, bool fix)
 {
-    std::string gsa = fix ? "GPGSA,A,3" : "GPGSA,A,1";
+    std::string gsa = talker + (fix ? "GSA,A,3" : "GSA,A,1");
     std::string gsv = "GPGSV,1,1,04";
     for (const auto& sat : SATELLITES) {
         char block[32];
@@ -87,15 +88,16 @@ std::string RouteSentences(const GpsState& gps, time_t utc)
 {
     Stamp s = StampOf(utc);
     std::string time = s.time;
+    const std::string& talker = gps.talker;
     if (!gps.fix) {
-        return NmeaSentence("GPRMC," + time + ",V,,,,,,," + s.date + ",,,N")
-            + NmeaSentence("GPGGA," + time + ",,,,,0,00,99.99,,,,,,") + Satellites(false);
+        return NmeaSentence(talker + "RMC," + time + ",V,,,,,,," + s.date + ",,,N")
+            + NmeaSentence(talker + "GGA," + time + ",,,,,0,00,99.99,,,,,,") + Satellites(talker, false);
     }
     std::string position = Angle(gps.latitude, 2, 'N', 'S') + "," + Angle(gps.longitude, 3, 'E', 'W');
     char motion[32];
     std::snprintf(motion, sizeof(motion), "%.2f,%.1f", gps.kmh / KMH_PER_KNOT, gps.heading);
-    return NmeaSentence("GPRMC," + time + ",A," + position + "," + motion + "," + s.date + ",,,A")
-        + NmeaSentence("GPGGA," + time + "," + position + ",1,04,0.9,50.0,M,0.0,M,,") + Satellites(true);
+    return NmeaSentence(talker + "RMC," + time + ",A," + position + "," + motion + "," + s.date + ",,,A")
+        + NmeaSentence(talker + "GGA," + time + "," + position + ",1,04,0.9,50.0,M,0.0,M,,") + Satellites(talker, true);
 }
 
 } // namespace board

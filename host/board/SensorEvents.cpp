@@ -1,5 +1,6 @@
 #include "host/board/SensorEvents.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 
@@ -107,6 +108,17 @@ bool GpsReplay(const EventWords& args, EventApply& apply)
     return true;
 }
 
+// "GN", "GL", ...: two capitals, the talker the module names its sentences by.
+bool GpsTalker(const EventWords& args, EventApply& apply)
+{
+    if (args.size() != 1 || args[0].size() != 2 || !std::isupper(static_cast<unsigned char>(args[0][0]))
+        || !std::isupper(static_cast<unsigned char>(args[0][1])))
+        return false;
+    std::string talker = args[0];
+    apply = [talker](BoardState& s) { s.sensors.gps.talker = talker; };
+    return true;
+}
+
 struct GpsAction {
     const char* name;
     bool (*parse)(const EventWords& args, EventApply& apply);
@@ -121,6 +133,7 @@ const GpsAction GPS_ACTIONS[] = {
     { "lost", GpsFix<false>, "gps lost" },
     { "fix", GpsFix<true>, "gps fix" },
     { "replay", GpsReplay, "gps replay FILE" },
+    { "talker", GpsTalker, "gps talker XX (two capitals, as GN)" },
 };
 
 } // namespace
@@ -135,7 +148,7 @@ bool ParseGps(const EventWords& args, EventApply& apply, std::string& error)
             return false;
         }
     }
-    error = "expected gps at, drive, route, turn, lost, fix or replay";
+    error = "expected gps at, drive, route, turn, lost, fix, replay or talker";
     return false;
 }
 

@@ -13,6 +13,7 @@ struct GpsState {
     int placed = 0; // "gps at" events so far: the route starts again from there
     double kmh = 0;
     double heading = 0; // degrees clockwise from north
+    std::string talker = "GP"; // "GN" for a module of several satellite systems
     std::string replay; // a captured log played instead of the route
 };
 

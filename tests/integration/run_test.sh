@@ -14,6 +14,15 @@ drive | ignition_off) export DASHREC_RUN_GRACE=25 ;;
 card_swap) export DASHREC_RUN_GRACE=12 ;; # recording again after the card is back
 *) export DASHREC_RUN_GRACE=4 ;;
 esac
+if [[ $name == speedcam ]]; then
+    # The scenario's camera in the database that ships; a copy on the eMMC
+    # cut short after its header, as a card pulled mid-copy once left one.
+    make_db=$build/tests/speedcam/make_speedcam_db
+    mkdir -p /app/kvo /data/app
+    "$make_db" /app/kvo/sc_cam.idb RUN-SHIPPED 37.5659 126.9780 0 100
+    "$make_db" /data/app/sc_cam.idb RUN-EMMC 37.5659 126.9780 0 100
+    truncate -s 20 /data/app/sc_cam.idb
+fi
 run_scenario "$build" "$INTEGRATION_DIR/scenarios/$name.scn" "$out"
 echo "run status $RUN_STATUS; its output: $(tail -3 "$out.log")"
 
@@ -104,6 +113,24 @@ card_swap)
     echo "recording resumed $(awk -v i="$in_at" -v a="$again" 'BEGIN { print a - i }') s after the card went back in"
     probe_pair "$out" NORMAL "NORM$(tail -1 <<<"$normal")" 2
     expect_screenshots
+    ;;
+speedcam)
+    # The damaged copy refused, the shipped database searched with the GN
+    # module's fixes, the camera announced with its limit and released, one
+    # prompt after another (in the sound player's log).
+    [[ $RUN_STATUS == 137 ]] || fail "dashrec was not killed: status $RUN_STATUS"
+    grep -qx "\[boardsim\] 0s gps talker GN" "$out/boardsim.log" || fail "the module did not talk GN"
+    log=$(tr -d '\r' < "$out/dashrec.log")
+    grep -F -e "sc_cam.idb" -e "RESULT_CAMERA" -e "GetSound" <<<"$log" || true
+    for line in "[SpeedCamDB]/data/app/sc_cam.idb holds 20 bytes, not the 42 of 1 records" \
+        "[SpeedCam]Load /app/kvo/sc_cam.idb success" "RESULT_CAMERA_SEARCH_DIST" \
+        "GetSoundNotiInfo : kindCode = 1, subCode = 0, speed = 90, restrictSpeed = 100" \
+        "GetSoundReleaseInfo : kindCode = 1, subCode = 0"; do
+        grep -qF "$line" <<<"$log" || fail "the program's log has no \"$line\""
+    done
+    played=$(sed -n 's|^aplay /app/kvo/rsc/sound/\(R_[^ ]*\)\.wav$|\1|p' "$DASHREC_HOST_DIR/shims.log" | paste -sd ' ')
+    echo "prompts played: $played"
+    [[ $played == "R_dingdong R_01_SP_01_8 R_02_100_10 R_release" ]] || fail "not the camera's prompts: $played"
     ;;
 *)
     fail "no checks for scenario $name"

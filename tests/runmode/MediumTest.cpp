@@ -1,6 +1,7 @@
 // The 300 ms medium check with real card nodes coming and going, the MCU
 // watchdog over a pty, and recording-file errors counted into /data/app.
 
+#include "dashrec/assist/SpeedCam.h"
 #include "dashrec/core/MessageQueue.h"
 #include "dashrec/core/Pref.h"
 #include "dashrec/devices/Micom.h"
@@ -10,9 +11,11 @@
 #include "host/board/PtyLine.h"
 #include "host/board/Sysfs.h"
 #include "tests/runmode/Harness.h"
+#include "tests/speedcam/DbFile.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <unistd.h>
@@ -214,13 +217,42 @@ TEST(WriteErrors, TwoRestartRecordingAndTheThirdRestartsTheProgram)
     vk::UIQueue::Inst()->Finalize();
 }
 
-TEST(SpeedCamDatabase, TheEmmcCopyWinsOverTheShippedOne)
+TEST(SpeedCamDatabase, TheEmmcCopyWinsUnlessMissingOrDamaged)
 {
-    CMainDvr* dvr = Singleton<CMainDvr>::Inst();
-    Shell("mkdir -p /data/app /app/kvo && touch /app/kvo/sc_cam.idb");
-    EXPECT_STREQ(dvr->LoadSpeedCamDB(), "/app/kvo/sc_cam.idb");
-    Shell("touch /data/app/sc_cam.idb");
-    EXPECT_STREQ(dvr->LoadSpeedCamDB(), "/data/app/sc_cam.idb");
+    const char* const emmc = "/data/app/sc_cam.idb";
+    struct Case {
+        const char* what;
+        off_t emmcSize; // -1: none; 0: whole
+        const char* loaded;
+        const char* logged;
+    } cases[] = {
+        {"whole", 0, "EMMC", "[SpeedCam]Load /data/app/sc_cam.idb success"},
+        {"truncated after its header", 20, "SHIPPED",
+         "[SpeedCamDB]/data/app/sc_cam.idb holds 20 bytes, not the 64 of 2 records"},
+        {"missing", -1, "SHIPPED", "[SpeedCam]laod /data/app/sc_cam.idb fail"},
+    };
+    Shell("mkdir -p /data/app /app/kvo");
+    speedcam_test::Camera camera{1, 0, 60, 0, 127.0, 37.5, 127.0, 37.501};
+    speedcam_test::WriteDb("/app/kvo/sc_cam.idb", {camera}, "SHIPPED");
+    for (const Case& c : cases) {
+        std::remove(emmc);
+        if (c.emmcSize >= 0)
+            speedcam_test::WriteDb(emmc, {camera, camera}, "EMMC");
+        if (c.emmcSize > 0) {
+            ASSERT_EQ(truncate(emmc, c.emmcSize), 0);
+        }
+        // Each in a program of its own: a database once loaded stays.
+        int status = RunInChild([] {
+            Singleton<CMainDvr>::Inst()->LoadSpeedCamDB();
+            std::printf("version %s\n", Singleton<vk::SpeedCam>::Inst()->Version());
+            std::fflush(stdout);
+            _exit(0);
+        });
+        EXPECT_EQ(status, 0) << c.what;
+        std::string log = ReadFile("/tmp/child.log");
+        EXPECT_NE(log.find(std::string("version ") + c.loaded + "\n"), std::string::npos) << c.what << ": " << log;
+        EXPECT_NE(log.find(c.logged), std::string::npos) << c.what << ": " << log;
+    }
 }
 
 } // namespace

@@ -49,7 +49,10 @@ TEST(SensorScenario, EventsSetTheSensors)
     EXPECT_EQ(s.sensors.taps, 1);
     EXPECT_EQ(s.sensors.tapX, 240);
     EXPECT_EQ(s.sensors.tapY, 160);
-    BoardState w = Play("0s gps at 33.1S 70.6W\n1s gps drive 30km/h\n2s gps fix\n3s gps replay /tmp/a.log\n");
+    EXPECT_EQ(s.sensors.gps.talker, "GP") << "a GPS-only module until a scenario says";
+    BoardState w = Play("0s gps at 33.1S 70.6W\n1s gps drive 30km/h\n2s gps fix\n3s gps replay /tmp/a.log\n"
+                        "4s gps talker GN\n");
+    EXPECT_EQ(w.sensors.gps.talker, "GN");
     EXPECT_DOUBLE_EQ(w.sensors.gps.latitude, -33.1);
     EXPECT_DOUBLE_EQ(w.sensors.gps.longitude, -70.6);
     EXPECT_DOUBLE_EQ(w.sensors.gps.heading, 0);
@@ -61,7 +64,7 @@ TEST(SensorScenario, MalformedEventsAreRefusedWithTheLine)
 {
     for (const char* line : { "1s gps", "1s gps at 91N 0E", "1s gps at 37N", "1s gps drive fast", "1s gps drive -5km/h",
              "1s gps turn left", "1s gps lost now", "1s gps replay", "1s shock", "1s shock 0g", "1s shock 2.5",
-             "1s tap 480 10", "1s tap 10", "1s tap a b" }) {
+             "1s tap 480 10", "1s tap 10", "1s tap a b", "1s gps talker gn", "1s gps talker GNS", "1s gps talker" }) {
         Scenario scenario;
         std::string error;
         EXPECT_FALSE(scenario.Parse(std::string("0s acc on\n") + line + "\n", error)) << line;
@@ -93,6 +96,11 @@ TEST(SensorScenario, RouteSentencesAreWhatTheReceiverTakes)
     gps.fix = true;
     std::string text = board::RouteSentences(gps, 1484049600);
     EXPECT_EQ(text.substr(0, text.find('*')), "$GPRMC,120000.00,A,3730.1078,N,00030.0000,W,38.88,0.0,100117,,,A");
+    gps.talker = "GN";
+    text = board::RouteSentences(gps, 1484049600);
+    EXPECT_EQ(text.substr(0, text.find('*')), "$GNRMC,120000.00,A,3730.1078,N,00030.0000,W,38.88,0.0,100117,,,A");
+    EXPECT_NE(text.find("\r\n$GNGGA,"), std::string::npos) << text;
+    EXPECT_NE(text.find("\r\n$GNGSA,"), std::string::npos) << text;
 }
 
 class BoardSensors : public ::testing::Test {

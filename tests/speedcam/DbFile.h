@@ -50,7 +50,8 @@ inline int64_t Code(double degrees)
     return std::llround(degrees * 36000.0);
 }
 
-inline void WriteDb(const std::string& path, std::vector<Camera> cameras, const char* version = "2026.12")
+// False when the file cannot be written.
+inline bool WriteDb(const std::string& path, std::vector<Camera> cameras, const char* version = "2026.12")
 {
     std::sort(cameras.begin(), cameras.end(), [](const Camera& a, const Camera& b) { return a.alertLat < b.alertLat; });
     std::string out;
@@ -74,13 +75,16 @@ inline void WriteDb(const std::string& path, std::vector<Camera> cameras, const 
         out.push_back(0);
     }
     FILE* file = std::fopen(path.c_str(), "wb");
-    std::fwrite(out.data(), 1, out.size(), file);
-    std::fclose(file);
+    if (file == nullptr)
+        return false;
+    bool written = std::fwrite(out.data(), 1, out.size(), file) == out.size();
+    return std::fclose(file) == 0 && written;
 }
 
-// "$GPRMC" at a position (degrees), speed in km/h and course; valid "A".
+// "$GPRMC" (or another talker's RMC) at a position (degrees), speed in km/h
+// and course; valid "A".
 inline std::string Rmc(double lon, double lat, int kmh, int course, const char* status = "A",
-                       const char* time = "120000")
+                       const char* time = "120000", const char* talker = "GP")
 {
     auto field = [](double degrees, int width) {
         double a = std::fabs(degrees);
@@ -90,8 +94,8 @@ inline std::string Rmc(double lon, double lat, int kmh, int course, const char* 
         return std::string(text);
     };
     char sentence[160];
-    std::snprintf(sentence, sizeof(sentence), "$GPRMC,%s,%s,%s,%c,%s,%c,%.1f,%d,101226,,,A*00\r\n", time, status,
-                  field(lat, 2).c_str(), lat < 0 ? 'S' : 'N', field(lon, 3).c_str(), lon < 0 ? 'W' : 'E',
+    std::snprintf(sentence, sizeof(sentence), "$%sRMC,%s,%s,%s,%c,%s,%c,%.1f,%d,101226,,,A*00\r\n", talker, time,
+                  status, field(lat, 2).c_str(), lat < 0 ? 'S' : 'N', field(lon, 3).c_str(), lon < 0 ? 'W' : 'E',
                   kmh / 1.852 + 0.05, course);
     return sentence;
 }

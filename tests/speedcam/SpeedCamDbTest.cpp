@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <unistd.h>
 
 using namespace vk::scdb;
 using namespace speedcam_test;
@@ -87,6 +88,50 @@ TEST(SpeedCamDb, RecordsDecodeToTheirPointsAndTheVersionIsKept)
     Finalize();
 }
 
+TEST(SpeedCamDb, AFileThatDoesNotHoldItsCountedRecordsIsRefused)
+{
+    // 3 records: 20 + 66 bytes.
+    struct Case {
+        const char* what;
+        uint32_t count;
+        off_t size;
+        bool loads;
+    } cases[] = {
+        {"whole", 3, 86, true},
+        {"truncated after its header", 3, 20, false},
+        {"one record short", 3, 64, false},
+        {"cut inside a record", 3, 75, false},
+        {"a byte beyond its records", 3, 87, false},
+        {"a count no file holds", 0xFFFFFFFFu, 86, false},
+        {"shorter than its header", 3, 10, false},
+        {"empty", 0, 0, false},
+        {"no records", 0, 20, true},
+    };
+    for (const Case& c : cases) {
+        WriteDb(DbPath(), {North(1, 0, 60, 30), North(1, 0, 60, 300), North(1, 0, 60, 600)});
+        std::string count;
+        Put32(count, c.count);
+        FILE* file = std::fopen(DbPath().c_str(), "r+b");
+        std::fwrite(count.data(), 1, count.size(), file);
+        std::fclose(file);
+        ASSERT_EQ(truncate(DbPath().c_str(), c.size), 0);
+        testing::internal::CaptureStdout();
+        bool loaded = Initialize(DbPath().c_str());
+        std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(loaded, c.loads) << c.what;
+        if (!c.loads && c.size >= 16) {
+            EXPECT_NE(out.find("[SpeedCamDB]" + DbPath() + " holds " + std::to_string(c.size) + " bytes"),
+                      std::string::npos)
+                << c.what << ": " << out;
+        }
+        if (c.loads) {
+            EXPECT_EQ(Fix(0, 50), 1) << c.what;
+            EXPECT_EQ(GetFindedCamCount(), c.count > 0 ? 1 : 0) << c.what;
+        }
+        Finalize();
+    }
+}
+
 TEST(SpeedCamDb, SentencesAreParsedOrRefusedByTheirFields)
 {
     Load({});
@@ -98,7 +143,13 @@ TEST(SpeedCamDb, SentencesAreParsedOrRefusedByTheirFields)
         {Rmc(kLon, kLat, 50, 90), 1, 50},
         {"$GPRMC,120000,A,3730.0000,N,12700.0000,E,0.0,0,101226,,,A*00", 1, 30},
         {Rmc(kLon, kLat, 8, 90), 0, 8},
-        {"$GNRMC,120000,A,3730.0000,N,12700.0000,E,30.0,0,101226,,,A*00", 0, -1},
+        {"$GNRMC,120000,A,3730.0000,N,12700.0000,E,30.0,0,101226,,,A*00", 1, 55},
+        {"$GLRMC,120000,A,3730.0000,N,12700.0000,E,30.0,0,101226,,,A*00", 1, 55},
+        {"$GARMC,120000,A,3730.0000,N,12700.0000,E,30.0,0,101226,,,A*00", 1, 55},
+        {"$BDRMC,120000,A,3730.0000,N,12700.0000,E,30.0,0,101226,,,A*00", 1, 55},
+        {"$GPGGA,120000,A,3730.0000,N,12700.0000,E,30.0,0,101226,,,A*00", 0, -1},
+        {"$GNRMCX,120000,A,3730.0000,N,12700.0000,E,30.0,0,101226,,,A*00", 0, -1},
+        {"$PXRMC,120000,A,3730.0000,N,12700.0000,E,30.0,0,101226,,,A*00", 0, -1},
         {"$GPRMC,120000,AA,3730.0000,N,12700.0000,E,30.0,0,101226,,,A*00", 0, -1},
         {"$GPRMC,120000,A,3730.0000,NN,12700.0000,E,30.0,0,101226,,,A*00", 0, -1},
         {"$GPRMC,120000,A,3730.0000,N,12700.0000,E,30.0,0,10122,,,A*00", 0, -1},
@@ -229,5 +280,35 @@ TEST(SpeedCamDb, AnInvalidFixSearchesTheWholeFileAgainOnTheNextValidOne)
     EXPECT_EQ(Fix(450000, 50, 0, "V"), 1);
     ASSERT_EQ(Fix(450000, 50), 1);
     EXPECT_EQ(GetFindedCamCount(), 2) << "the camera 450 km on is found at once";
+    Finalize();
+}
+
+TEST(SpeedCamDb, AnEastWestStepShrinksWithTheCosineOfItsLatitude)
+{
+    struct Case {
+        double lon1, lat1, lon2, lat2;
+        double metres;
+    } cases[] = {
+        {10.0, 0.0, 10.01, 0.0, 1113.2}, // 0.01 degree on the equator
+        {10.0, 60.0, 10.01, 60.0, 556.6}, // half of it at 60 degrees
+        {127.0, 37.5, 127.01, 37.5, 883.2},
+        {127.0, -37.5, 127.01, -37.5, 883.2},
+        {127.0, 37.5, 127.0, 37.51, 1113.2}, // north-south: no shrinking
+    };
+    for (const Case& c : cases) {
+        EXPECT_NEAR(CalRealDist_Pt2PtDeg(c.lon1, c.lat1, c.lon2, c.lat2), c.metres, 0.1)
+            << c.lon1 << "/" << c.lat1 << " to " << c.lon2 << "/" << c.lat2;
+        EXPECT_NEAR(CalRealDist(Arcsec(c.lon1), Arcsec(c.lat1), Arcsec(c.lon2), Arcsec(c.lat2)), c.metres, 0.1);
+    }
+
+    // 45 m east of a car heading east: in reach (a degree of longitude taken
+    // at the equator's length would put it 57 m away).
+    Camera east{1, 0, 60, 90, kLon + EastDeg(45, kLat), kLat, kLon + EastDeg(345, kLat), kLat};
+    Load({east});
+    std::string s = Rmc(kLon, kLat, 50, 90);
+    double x = 0, y = 0;
+    int heading = 0, speed = 0, valid = 0;
+    ASSERT_EQ(ParseGPRMC(s.data(), x, y, heading, speed, valid), 1);
+    EXPECT_EQ(GetFindedCamCount(), 1);
     Finalize();
 }
