@@ -25,21 +25,25 @@ endfunction()
 
 set(DASHREC_SANDBOX ${CMAKE_SOURCE_DIR}/host/sandbox/sandbox.py)
 
-# What every test finds in its environment.
-# The system's programs come first, as in the sandbox (python3 above all: a
-# version manager's shim costs seconds a call).
+# What every test finds in its environment. The system's programs come first,
+# as in the sandbox (python3 above all: a version manager's shim costs seconds
+# a call); a sandboxed case has a network of its own, so the device's fixed
+# ports are free to cases that run at once.
 set(DASHREC_TEST_ENV env DASHREC_SOURCE_DIR=${CMAKE_SOURCE_DIR} DASHREC_BINARY_DIR=${CMAKE_BINARY_DIR}
-  SDL_VIDEODRIVER=dummy "PATH=/usr/sbin:/usr/bin:/sbin:/bin:$ENV{PATH}")
+  SDL_VIDEODRIVER=dummy "PATH=/usr/sbin:/usr/bin:/sbin:/bin:$ENV{PATH}" DASHREC_SANDBOX_NETWORK=own)
 
-# dashrec_gtest(NAME SOURCES ... [LIBS ...] [SANDBOX] [REPLAY] [TIMEOUT s] [LOCK name] [FIXTURES_SETUP f]): a
-# GoogleTest binary whose cases become CTest tests. With SANDBOX every case runs
-# in a fresh sandbox of its own, so it may use the device's paths and ctest -j
-# stays safe. Cases sharing a LOCK never run at the same time: the media tests
-# take "engine", so that real-time encoding is not starved by its own kind.
+# dashrec_gtest(NAME SOURCES ... [LIBS ...] [SANDBOX] [REPLAY] [REALTIME]
+#               [TIMEOUT s] [LOCK name] [FIXTURES_SETUP f]):
+# a GoogleTest binary whose cases become CTest tests. With SANDBOX every case
+# runs in a fresh sandbox of its own, so it may use the device's paths and
+# ctest -j stays safe. Cases sharing a LOCK never run at the same time: the
+# media tests take "engine", so that real-time encoding is not starved by its
+# own kind.
 function(dashrec_gtest name)
-  cmake_parse_arguments(ARG "SANDBOX;REPLAY" "TIMEOUT;LOCK;FIXTURES_SETUP" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "SANDBOX;REPLAY;REALTIME" "TIMEOUT;LOCK;FIXTURES_SETUP" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  dashrec_test_code(${name})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
@@ -57,9 +61,14 @@ function(dashrec_gtest name)
   if(ARG_LOCK)
     list(APPEND properties RESOURCE_LOCK ${ARG_LOCK})
   endif()
-  # The engine's cases run cameras and encoders in real time: the one kind a
-  # loaded machine may make miss its mark (host/scripts/test.sh retries them).
+  # Cases that run cameras and encoders in real time: the one kind a loaded
+  # machine may make miss its mark (host/scripts/test.sh retries them). Those
+  # that encode, mux or decode much at once also take the "engine" lock, so
+  # that two of them never starve each other; the rest mostly wait on timers.
   if(ARG_LOCK STREQUAL "engine")
+    set(ARG_REALTIME TRUE)
+  endif()
+  if(ARG_REALTIME)
     list(APPEND properties LABELS realtime)
     set(ARG_REPLAY TRUE)
   endif()
@@ -74,6 +83,24 @@ function(dashrec_gtest name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES ${properties})
+endfunction()
+
+# The tests' own code is built without optimisation: it is most of what the
+# build compiles and none of what it measures, so a two-core machine builds
+# the suite in far less time. What it tests, the product's libraries, is
+# built as usual.
+function(dashrec_test_code target)
+  target_compile_options(${target} PRIVATE -O0)
+endfunction()
+
+# dashrec_test_library(NAME SOURCES ... [LIBS ...]): helpers shared by several
+# test programs, compiled once; their folder is on the users' include path.
+function(dashrec_test_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS} GTest::gtest)
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  dashrec_test_code(${name})
 endfunction()
 
 # dashrec_script_test(NAME COMMAND ... [SANDBOX] [TIMEOUT s]): a test run as a command.

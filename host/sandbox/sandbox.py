@@ -7,6 +7,8 @@ set the clock. Nothing the command does reaches the machine's own /tmp, /sys,
 
 DASHREC_SANDBOX_ROOT=DIR keeps the sandbox's files in DIR (the caller's to
 inspect and remove); otherwise a fresh folder is made and removed at the end.
+DASHREC_SANDBOX_NETWORK=own gives it a network of its own with only loopback
+up, so that the device's fixed ports are free to every test at once.
 Inside, DASHREC_HOST_DIR names a folder for the stand-ins' own state; the
 executables in its exit.d run when the command has ended (the card's
 write-back).
@@ -17,9 +19,12 @@ more than most cases take.
 """
 
 import ctypes
+import fcntl
 import os
 import shutil
 import signal
+import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -28,6 +33,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.dirname(os.path.dirname(HERE))
 
 CLONE_NEWNS = 0x00020000
+CLONE_NEWNET = 0x40000000
+SIOCGIFFLAGS = 0x8913
+SIOCSIFFLAGS = 0x8914
+IFF_UP = 0x1
 CLONE_NEWUSER = 0x10000000
 MS_BIND = 4096
 MS_REC = 16384
@@ -61,17 +70,27 @@ def detach(target):
     libc.umount2(target.encode(), MNT_DETACH)
 
 
-def enter_namespace():
+def enter_namespace(own_network):
     """A mount namespace of its own, through a user namespace when not root."""
+    flags = CLONE_NEWNS | (CLONE_NEWNET if own_network else 0)
     if os.geteuid() == 0:
-        checked(libc.unshare(CLONE_NEWNS), "unshare")
+        checked(libc.unshare(flags), "unshare")
     else:
         uid, gid = os.geteuid(), os.getegid()
-        checked(libc.unshare(CLONE_NEWUSER | CLONE_NEWNS), "unshare")
+        checked(libc.unshare(CLONE_NEWUSER | flags), "unshare")
         for name, text in (("setgroups", "deny"), ("uid_map", "0 %d 1" % uid), ("gid_map", "0 %d 1" % gid)):
             with open("/proc/self/" + name, "w") as f:
                 f.write(text)
     mount(None, "/", flags=MS_REC | MS_PRIVATE)
+    if own_network:
+        loopback_up()
+
+
+def loopback_up():
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+        request = struct.pack("16sH", b"lo", 0)
+        flags = struct.unpack("16sH", fcntl.ioctl(s, SIOCGIFFLAGS, request))[1]
+        fcntl.ioctl(s, SIOCSIFFLAGS, struct.pack("16sH", b"lo", flags | IFF_UP))
 
 
 def make_dev(stage):
@@ -149,7 +168,7 @@ def main(command):
     if not command:
         sys.stderr.write(__doc__)
         return 2
-    enter_namespace()
+    enter_namespace(os.environ.get("DASHREC_SANDBOX_NETWORK") == "own")
     keep = "DASHREC_SANDBOX_ROOT" in os.environ
     root = os.environ.get("DASHREC_SANDBOX_ROOT") or tempfile.mkdtemp(prefix="dashrec-sandbox.", dir="/var/tmp")
     root = os.path.abspath(root)
