@@ -58,11 +58,12 @@ void BmAudio::Start()
 {
     if (mStarted)
         return;
+    // Cleared before the streaming thread starts filling it.
+    mTempBuffer.length = mTempBuffer.count = 0;
     StartGstreamer();
     gStartAudioTask();
     gst_element_set_state(pGstPipeline, GST_STATE_PLAYING);
     mStarted = true;
-    mTempBuffer.length = mTempBuffer.count = 0;
 }
 
 void BmAudio::Stop()

@@ -5,6 +5,7 @@
 #include "bmworks/BmMux.h"
 #include "bmworks/BmSubtitle.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,35 +16,71 @@ namespace {
 
 using Param = BmMux::SignalCallbackParam;
 
-template <guint (BmMux::*Ids)[MaxRec], void (BmMux::*Read)(RecordType)>
+// One track of a type's pipeline: its appsrc, its feeding source (owned by
+// the engine thread), whether its appsrc wants data (set from any thread)
+// and the engine-thread read that feeds it.
+struct Track {
+    GstElement* (BmMux::*appsrc)[MaxRec];
+    guint (BmMux::*id)[MaxRec];
+    std::atomic<bool> (BmMux::*wanted)[MaxRec];
+    void (BmMux::*read)(RecordType);
+    const char* name;
+};
+
+constexpr Track kVideo{&BmMux::pGstVideosrc, &BmMux::mGstVideosrcId, &BmMux::mVideoWanted, &BmMux::ReadDataVideo,
+                       "video"};
+constexpr Track kAudio{&BmMux::pGstAudiosrc, &BmMux::mGstAudiosrcId, &BmMux::mAudioWanted, &BmMux::ReadDataAudio,
+                       "audio"};
+constexpr Track kSubtitle{&BmMux::pGstSubtitlesrc, &BmMux::mGstSubtitlesrcId, &BmMux::mSubtitleWanted,
+                          &BmMux::ReadDataSubtitle, "subtitle"};
+
+// A pipeline torn down since the request came has no appsrc left to feed.
+template <const Track& T>
+bool Wanted(const Param* p)
+{
+    return (p->pBmMux->*T.wanted)[p->recordType] && (p->pBmMux->*T.appsrc)[p->recordType] != nullptr;
+}
+
+template <const Track& T>
 gboolean ReadData(gpointer data)
 {
     auto* p = static_cast<Param*>(data);
-    (p->pBmMux->*Read)(p->recordType);
+    if (!Wanted<T>(p)) {
+        GST_DEBUG("stop feeding %s", T.name);
+        (p->pBmMux->*T.id)[p->recordType] = 0;
+        return G_SOURCE_REMOVE;
+    }
+    (p->pBmMux->*T.read)(p->recordType);
     return G_SOURCE_CONTINUE;
 }
 
-template <guint (BmMux::*Ids)[MaxRec], void (BmMux::*Read)(RecordType)>
-void StartFeed(gpointer data, const char* name)
+template <const Track& T>
+gboolean gStartFeed(gpointer data)
 {
     auto* p = static_cast<Param*>(data);
-    guint& id = (p->pBmMux->*Ids)[p->recordType];
-    if (id != 0)
-        return;
-    GST_DEBUG("start feeding %s", name);
-    id = g_idle_add(ReadData<Ids, Read>, p);
+    guint& id = (p->pBmMux->*T.id)[p->recordType];
+    if (id == 0 && Wanted<T>(p)) {
+        GST_DEBUG("start feeding %s", T.name);
+        id = g_idle_add(ReadData<T>, p);
+    }
+    return G_SOURCE_REMOVE;
 }
 
-template <guint (BmMux::*Ids)[MaxRec]>
-void StopFeed(gpointer data, const char* name)
+// On a streaming thread: only the wish changes here; the engine thread adds
+// the source, and removes it once the wish is gone.
+template <const Track& T>
+void StartFeed(gpointer data)
 {
     auto* p = static_cast<Param*>(data);
-    guint& id = (p->pBmMux->*Ids)[p->recordType];
-    if (id == 0)
-        return;
-    GST_DEBUG("stop feeding %s", name);
-    g_source_remove(id);
-    id = 0;
+    if (!(p->pBmMux->*T.wanted)[p->recordType].exchange(true))
+        g_idle_add(gStartFeed<T>, p);
+}
+
+template <const Track& T>
+void StopFeed(gpointer data)
+{
+    auto* p = static_cast<Param*>(data);
+    (p->pBmMux->*T.wanted)[p->recordType] = false;
 }
 
 bool Feeding(BmMux::RecordState state)
@@ -67,32 +104,32 @@ void Push(GstElement* appsrc, const char* bytes, int length, GstClockTime pts, G
 
 void StartFeedVideo(GstElement*, guint, gpointer param)
 {
-    StartFeed<&BmMux::mGstVideosrcId, &BmMux::ReadDataVideo>(param, "video");
+    StartFeed<kVideo>(param);
 }
 
 void StopFeedVideo(GstElement*, gpointer param)
 {
-    StopFeed<&BmMux::mGstVideosrcId>(param, "video");
+    StopFeed<kVideo>(param);
 }
 
 void StartFeedAudio(GstElement*, guint, gpointer param)
 {
-    StartFeed<&BmMux::mGstAudiosrcId, &BmMux::ReadDataAudio>(param, "audio");
+    StartFeed<kAudio>(param);
 }
 
 void StopFeedAudio(GstElement*, gpointer param)
 {
-    StopFeed<&BmMux::mGstAudiosrcId>(param, "audio");
+    StopFeed<kAudio>(param);
 }
 
 void StartFeedSubtitle(GstElement*, guint, gpointer param)
 {
-    StartFeed<&BmMux::mGstSubtitlesrcId, &BmMux::ReadDataSubtitle>(param, "subtitle");
+    StartFeed<kSubtitle>(param);
 }
 
 void StopFeedSubtitle(GstElement*, gpointer param)
 {
-    StopFeed<&BmMux::mGstSubtitlesrcId>(param, "subtitle");
+    StopFeed<kSubtitle>(param);
 }
 
 void BmAssert(bool ok, const char* text)

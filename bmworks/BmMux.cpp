@@ -371,6 +371,7 @@ void BmMux::StartGstreamer(RecordType type)
     pGstPipeline[type] = gst_parse_launch(launch.c_str(), nullptr);
     BmAssert(pGstPipeline[type] != nullptr, "pGstPipeline[i]");
     GstBin* bin = GST_BIN(pGstPipeline[type]);
+    mVideoWanted[type] = mAudioWanted[type] = mSubtitleWanted[type] = false;
     pGstVideosrc[type] = gst_bin_get_by_name(bin, mVideosrcName[type]);
     BmAssert(pGstVideosrc[type] != nullptr, "pGstVideosrc[i]");
     ConnectFeed(pGstVideosrc[type], G_CALLBACK(StartFeedVideo), G_CALLBACK(StopFeedVideo), MakeCapsString().c_str(),

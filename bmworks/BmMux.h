@@ -96,6 +96,12 @@ public:
     guint mGstVideosrcId[MaxRec] = {};
     guint mGstAudiosrcId[MaxRec] = {};
     guint mGstSubtitlesrcId[MaxRec] = {};
+    // Whether each appsrc wants data (between its need-data and enough-data):
+    // written on the pipeline's threads, read on the engine thread, which
+    // alone owns the feeding source ids above.
+    std::atomic<bool> mVideoWanted[MaxRec] = {};
+    std::atomic<bool> mAudioWanted[MaxRec] = {};
+    std::atomic<bool> mSubtitleWanted[MaxRec] = {};
     guint mGstSetNullId[MaxRec] = {};
     guint mGstSetNullStopId = 0;
     guint mSplitFirstId = 0;

@@ -2,6 +2,8 @@
 
 #include "EngineRun.h"
 
+#include "bmworks/BmFeed.h"
+
 #include <gtest/gtest.h>
 
 #include <pthread.h>
@@ -48,6 +50,37 @@ TEST(Engine, PostedCommandsRunInOrderOnTheEngineThread)
         EXPECT_EQ(probes[i].thread, "gBmWorksTask");
     }
     EXPECT_FALSE(works->bmMux[Rear].mVideo.IsRunFsadas());
+}
+
+// need-data and enough-data race on the appsrc's threads; whatever their
+// order, the feed ends up as the last of them asked, with one source at most.
+TEST(Engine, FeedFollowsTheLastRequestOfItsAppsrc)
+{
+    BmMux& mux = Engine()->bmMux[Rear];
+    const RecordType type = Manual; // in Pause: the feed reads nothing
+    gpointer param = &mux.signalCallbackParam[type];
+    OnEngine([&] { mux.pGstVideosrc[type] = gst_element_factory_make("appsrc", nullptr); });
+    auto hammer = [&](bool start) {
+        for (int i = 0; i < 20000; i++)
+            start ? StartFeedVideo(nullptr, 0, param) : StopFeedVideo(nullptr, param);
+    };
+    for (bool lastStart : {true, false}) {
+        std::thread needData(hammer, true);
+        std::thread enoughData(hammer, false);
+        needData.join();
+        enoughData.join();
+        lastStart ? StartFeedVideo(nullptr, 0, param) : StopFeedVideo(nullptr, param);
+        for (int turn = 0; turn < 3; turn++)
+            OnEngine([] {});
+        guint id = 0;
+        OnEngine([&] { id = mux.mGstVideosrcId[type]; });
+        EXPECT_EQ(id != 0, lastStart);
+        EXPECT_EQ(id != 0 && g_main_context_find_source_by_id(nullptr, id) != nullptr, lastStart);
+    }
+    OnEngine([&] {
+        gst_object_unref(mux.pGstVideosrc[type]);
+        mux.pGstVideosrc[type] = nullptr;
+    });
 }
 
 void AssistCallback(int, void*, void*, int, int) {}
