@@ -88,48 +88,86 @@ bool Feeding(BmMux::RecordState state)
     return state == BmMux::Run || state == BmMux::PauseStart || state == BmMux::PauseTry;
 }
 
-void Push(GstElement* appsrc, const char* bytes, int length, GstClockTime pts, GstClockTime duration)
+void ReleaseHolder(gpointer holder)
 {
-    GstBuffer* buffer = gst_buffer_new_allocate(nullptr, static_cast<gsize>(length), nullptr);
-    gst_buffer_fill(buffer, 0, bytes, static_cast<gsize>(length));
+    delete static_cast<BmBytes*>(holder);
+}
+
+// The item's bytes go into the pipeline as they lie in the pre-record
+// buffer: the GStreamer buffer holds a reference to them, so ageing cannot
+// free them under the muxer, and nothing is copied.
+void Push(GstElement* appsrc, const char* bytes, int length, const BmBytes& holder, GstClockTime pts,
+          GstClockTime duration)
+{
+    auto size = static_cast<gsize>(length);
+    GstBuffer* buffer = gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, const_cast<char*>(bytes), size, 0, size,
+                                                    new BmBytes(holder), ReleaseHolder);
     GST_BUFFER_PTS(buffer) = pts;
     GST_BUFFER_DTS(buffer) = pts;
     GST_BUFFER_DURATION(buffer) = duration;
-    GstFlowReturn flow;
-    g_signal_emit_by_name(appsrc, "push-buffer", buffer, &flow);
-    gst_buffer_unref(buffer);
+    gst_app_src_push_buffer(GST_APP_SRC(appsrc), buffer);
 }
+
+void Connect(GstElement* appsrc, const GstAppSrcCallbacks& callbacks, gpointer param, GstCaps* caps)
+{
+    gst_app_src_set_callbacks(GST_APP_SRC(appsrc), const_cast<GstAppSrcCallbacks*>(&callbacks), param, nullptr);
+    gst_app_src_set_caps(GST_APP_SRC(appsrc), caps);
+    gst_caps_unref(caps);
+}
+
+const GstAppSrcCallbacks kVideoCallbacks{StartFeedVideo, StopFeedVideo, nullptr, {}};
+const GstAppSrcCallbacks kAudioCallbacks{StartFeedAudio, StopFeedAudio, nullptr, {}};
+const GstAppSrcCallbacks kSubtitleCallbacks{StartFeedSubtitle, StopFeedSubtitle, nullptr, {}};
 
 } // namespace
 
-void StartFeedVideo(GstElement*, guint, gpointer param)
+void StartFeedVideo(GstAppSrc*, guint, gpointer param)
 {
     StartFeed<kVideo>(param);
 }
 
-void StopFeedVideo(GstElement*, gpointer param)
+void StopFeedVideo(GstAppSrc*, gpointer param)
 {
     StopFeed<kVideo>(param);
 }
 
-void StartFeedAudio(GstElement*, guint, gpointer param)
+void StartFeedAudio(GstAppSrc*, guint, gpointer param)
 {
     StartFeed<kAudio>(param);
 }
 
-void StopFeedAudio(GstElement*, gpointer param)
+void StopFeedAudio(GstAppSrc*, gpointer param)
 {
     StopFeed<kAudio>(param);
 }
 
-void StartFeedSubtitle(GstElement*, guint, gpointer param)
+void StartFeedSubtitle(GstAppSrc*, guint, gpointer param)
 {
     StartFeed<kSubtitle>(param);
 }
 
-void StopFeedSubtitle(GstElement*, gpointer param)
+void StopFeedSubtitle(GstAppSrc*, gpointer param)
 {
     StopFeed<kSubtitle>(param);
+}
+
+void ConnectFeedVideo(GstElement* appsrc, gpointer param, const char* caps)
+{
+    GstCaps* parsed = gst_caps_from_string(caps);
+    // Every unit the encoder stage stores is one whole picture: saying so
+    // spares the parser re-assembling pictures out of single units.
+    gst_caps_set_simple(parsed, "alignment", G_TYPE_STRING, "au", nullptr);
+    Connect(appsrc, kVideoCallbacks, param, parsed);
+}
+
+void ConnectFeedAudio(GstElement* appsrc, gpointer param, const char* caps)
+{
+    Connect(appsrc, kAudioCallbacks, param, gst_caps_from_string(caps));
+}
+
+void ConnectFeedSubtitle(GstElement* appsrc, gpointer param, const char* caps)
+{
+    Connect(appsrc, kSubtitleCallbacks, param, gst_caps_from_string(caps));
 }
 
 void BmAssert(bool ok, const char* text)
@@ -165,7 +203,7 @@ void BmMux::ReadDataVideo(RecordType type)
         mGopEnds[type].push_back(mLastFedPts[type]);
     }
     mLastFedPts[type] = pts;
-    Push(pGstVideosrc[type], nal.buffer, nal.length, pts, 1000000000 / mVideo.mDynamicFps);
+    Push(pGstVideosrc[type], nal.buffer, nal.length, nal.holder, pts, 1000000000 / mVideo.mDynamicFps);
     if (mPausePending[type]) {
         mPausePending[type] = false;
         PauseRecord(type);
@@ -179,7 +217,7 @@ void BmMux::ReadDataAudio(RecordType type)
     AudioBuffer chunk;
     if (BmAudio::Inst()->ReadStreamOld(mBufferTimeAudio[type], chunk, 0) != 0)
         return;
-    Push(pGstAudiosrc[type], chunk.buffer, chunk.length, chunk.pts * 1000, 100000000);
+    Push(pGstAudiosrc[type], chunk.buffer, chunk.length, chunk.holder, chunk.pts * 1000, 100000000);
 }
 
 void BmMux::ReadDataSubtitle(RecordType type)
@@ -189,5 +227,8 @@ void BmMux::ReadDataSubtitle(RecordType type)
     AudioBuffer line;
     if (BmSubtitle::Inst()->ReadStreamOld(mBufferTimeSubtitle[type], line, 0) != 0)
         return;
-    Push(pGstSubtitlesrc[type], line.buffer, line.length, line.pts * 1000, GST_CLOCK_TIME_NONE);
+    // Without its closing zero byte the entry is valid UTF-8, which the
+    // subtitle parser takes as it is instead of converting every entry.
+    int length = line.length > 0 && line.buffer[line.length - 1] == '\0' ? line.length - 1 : line.length;
+    Push(pGstSubtitlesrc[type], line.buffer, length, line.holder, line.pts * 1000, GST_CLOCK_TIME_NONE);
 }

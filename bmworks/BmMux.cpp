@@ -356,15 +356,6 @@ std::string BmMux::MakeCapsString() const
     return caps;
 }
 
-void BmMux::ConnectFeed(GstElement* appsrc, GCallback start, GCallback stop, const char* caps, RecordType type)
-{
-    g_signal_connect(appsrc, "need-data", start, &signalCallbackParam[type]);
-    g_signal_connect(appsrc, "enough-data", stop, &signalCallbackParam[type]);
-    GstCaps* parsed = gst_caps_from_string(caps);
-    g_object_set(appsrc, "caps", parsed, nullptr);
-    gst_caps_unref(parsed);
-}
-
 void BmMux::StartGstreamer(RecordType type)
 {
     std::string launch = MakeLaunchString(type);
@@ -374,17 +365,14 @@ void BmMux::StartGstreamer(RecordType type)
     mVideoWanted[type] = mAudioWanted[type] = mSubtitleWanted[type] = false;
     pGstVideosrc[type] = gst_bin_get_by_name(bin, mVideosrcName[type]);
     BmAssert(pGstVideosrc[type] != nullptr, "pGstVideosrc[i]");
-    ConnectFeed(pGstVideosrc[type], G_CALLBACK(StartFeedVideo), G_CALLBACK(StopFeedVideo), MakeCapsString().c_str(),
-                type);
+    ConnectFeedVideo(pGstVideosrc[type], &signalCallbackParam[type], MakeCapsString().c_str());
     pGstAudiosrc[type] = gst_bin_get_by_name(bin, mAudiosrcName[type]);
     if (pGstAudiosrc[type] != nullptr)
-        ConnectFeed(pGstAudiosrc[type], G_CALLBACK(StartFeedAudio), G_CALLBACK(StopFeedAudio),
-                    "audio/x-raw, format=(string)S16LE, rate=(int)44100, channels=(int)2, layout=(string)interleaved",
-                    type);
+        ConnectFeedAudio(pGstAudiosrc[type], &signalCallbackParam[type],
+                         "audio/x-raw, format=(string)S16LE, rate=(int)44100, channels=(int)2, layout=(string)interleaved");
     pGstSubtitlesrc[type] = gst_bin_get_by_name(bin, mSubtitlesrcName[type]);
     if (pGstSubtitlesrc[type] != nullptr)
-        ConnectFeed(pGstSubtitlesrc[type], G_CALLBACK(StartFeedSubtitle), G_CALLBACK(StopFeedSubtitle),
-                    "application/x-subtitle-tmplayer", type);
+        ConnectFeedSubtitle(pGstSubtitlesrc[type], &signalCallbackParam[type], "application/x-subtitle-tmplayer");
     pGstMuxbin[type] = gst_bin_get_by_name(bin, mMuxbinName[type]);
     BmAssert(pGstMuxbin[type] != nullptr, "pGstMuxbin[i]");
     g_signal_connect(pGstMuxbin[type], "format-location", G_CALLBACK(gNewFilename), &signalCallbackParam[type]);

@@ -152,7 +152,6 @@ public:
 private:
     void ResetGstreamerParams();
     void StartGstreamer(RecordType type);
-    void ConnectFeed(GstElement* appsrc, GCallback start, GCallback stop, const char* caps, RecordType type);
     void ReplaceSetNullTimer(RecordType type);
     void ReleaseElements(RecordType type);
     void RemoveFeedSources(RecordType type);
