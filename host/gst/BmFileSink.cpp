@@ -5,6 +5,9 @@
 // for this process only, so the recorders' pipeline texts stay as they are.
 // The two actions stock elements lack are added to their classes here:
 // splitmuxsink "split-emergency" and qtmux "moov-update-now".
+// Like the stock sink it gathers what it is given up to buffer-size bytes
+// and writes that at once (buffer-mode 2 or a size of 0: every buffer as it
+// comes), so that writing costs here what it costs the device.
 
 #include "host/gst/HostGst.h"
 
@@ -15,7 +18,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
+
+#include <climits>
+#include <vector>
 
 namespace {
 
@@ -26,7 +33,9 @@ struct BmFileSink {
     gint bufferMode;
     guint bufferSize;
     int fd;
-    guint64 position;
+    guint64 position; // where the gathered buffers go
+    GstBufferList* pending; // gathered, not yet written (streaming thread)
+    guint64 pendingBytes;
     guint64 limit; // G_MAXUINT64 where the file may grow
     gboolean seekable;
     volatile gint stopped;
@@ -38,6 +47,8 @@ struct BmFileSinkClass {
 };
 
 enum { PropLocation = 1, PropAppend, PropBufferMode, PropBufferSize };
+
+constexpr gint kUnbuffered = 2;
 
 GType BmFileSinkGetType();
 #define BM_FILE_SINK(obj) (G_TYPE_CHECK_INSTANCE_CAST((obj), BmFileSinkGetType(), BmFileSink))
@@ -140,7 +151,67 @@ gboolean Start(GstBaseSink* base)
         sink->limit = G_MAXUINT64;
     else if (sink->limit == 0)
         sink->limit = static_cast<guint64>(st.st_size);
+    sink->pending = gst_buffer_list_new();
+    sink->pendingBytes = 0;
     return TRUE;
+}
+
+// Writes the pieces in order at the sink's position, however the kernel splits them.
+gboolean WriteAll(BmFileSink* sink, iovec* pieces, size_t count)
+{
+    while (count > 0) {
+        int n = static_cast<int>(count < IOV_MAX ? count : IOV_MAX);
+        ssize_t written = sink->seekable ? pwritev(sink->fd, pieces, n, static_cast<off_t>(sink->position))
+                                         : writev(sink->fd, pieces, n);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return FALSE;
+        sink->position += static_cast<guint64>(written);
+        for (auto left = static_cast<size_t>(written); left > 0;) {
+            size_t step = left < pieces->iov_len ? left : pieces->iov_len;
+            pieces->iov_base = static_cast<char*>(pieces->iov_base) + step;
+            pieces->iov_len -= step;
+            left -= step;
+            if (pieces->iov_len == 0) {
+                pieces++;
+                count--;
+            }
+        }
+        while (count > 0 && pieces->iov_len == 0) {
+            pieces++;
+            count--;
+        }
+    }
+    return TRUE;
+}
+
+// Writes what was gathered; after stop-now it is dropped instead.
+gboolean Flush(BmFileSink* sink)
+{
+    guint count = gst_buffer_list_length(sink->pending);
+    if (count == 0)
+        return TRUE;
+    gboolean written = TRUE;
+    if (!g_atomic_int_get(&sink->stopped)) {
+        std::vector<GstMapInfo> maps(count);
+        std::vector<iovec> pieces(count);
+        guint mapped = 0;
+        for (; mapped < count; mapped++) {
+            if (!gst_buffer_map(gst_buffer_list_get(sink->pending, mapped), &maps[mapped], GST_MAP_READ))
+                break;
+            pieces[mapped] = iovec{maps[mapped].data, maps[mapped].size};
+        }
+        written = mapped == count && WriteAll(sink, pieces.data(), count);
+        for (guint i = 0; i < mapped; i++)
+            gst_buffer_unmap(gst_buffer_list_get(sink->pending, i), &maps[i]);
+    }
+    gst_buffer_list_remove(sink->pending, 0, count);
+    sink->pendingBytes = 0;
+    if (!written)
+        GST_ELEMENT_ERROR(sink, RESOURCE, WRITE, ("Error while writing to file \"%s\".", sink->location),
+                          GST_ERROR_SYSTEM);
+    return written;
 }
 
 gboolean Stop(GstBaseSink* base)
@@ -148,29 +219,21 @@ gboolean Stop(GstBaseSink* base)
     BmFileSink* sink = BM_FILE_SINK(base);
     if (sink->fd < 0)
         return TRUE;
+    gboolean flushed = Flush(sink);
+    gst_buffer_list_unref(sink->pending);
+    sink->pending = nullptr;
     int result = close(sink->fd);
     sink->fd = -1;
     if (result != 0) {
         GST_ELEMENT_ERROR(sink, RESOURCE, CLOSE, ("Error closing file \"%s\".", sink->location), GST_ERROR_SYSTEM);
         return FALSE;
     }
-    return TRUE;
+    return flushed;
 }
 
-gboolean WriteAll(BmFileSink* sink, const guint8* data, gsize size)
+gboolean Buffered(const BmFileSink* sink)
 {
-    while (size > 0) {
-        ssize_t n = sink->seekable ? pwrite(sink->fd, data, size, static_cast<off_t>(sink->position))
-                                   : write(sink->fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return FALSE;
-        data += n;
-        size -= static_cast<gsize>(n);
-        sink->position += static_cast<guint64>(n);
-    }
-    return TRUE;
+    return sink->bufferMode != kUnbuffered && sink->bufferSize > 0;
 }
 
 GstFlowReturn Render(GstBaseSink* base, GstBuffer* buffer)
@@ -179,29 +242,31 @@ GstFlowReturn Render(GstBaseSink* base, GstBuffer* buffer)
     if (g_atomic_int_get(&sink->stopped))
         return GST_FLOW_OK;
     gsize size = gst_buffer_get_size(buffer);
-    if (sink->limit != G_MAXUINT64 && sink->position + size > sink->limit) {
+    guint64 end = sink->position + sink->pendingBytes + size;
+    if (sink->limit != G_MAXUINT64 && end > sink->limit) {
         GST_ELEMENT_ERROR(sink, RESOURCE, WRITE,
                           ("Writing past the end of the pre-allocated file \"%s\".", sink->location),
-                          ("position %" G_GUINT64_FORMAT " + %" G_GSIZE_FORMAT " > %" G_GUINT64_FORMAT, sink->position,
-                           size, sink->limit));
+                          ("position %" G_GUINT64_FORMAT " + %" G_GSIZE_FORMAT " > %" G_GUINT64_FORMAT,
+                           sink->position + sink->pendingBytes, size, sink->limit));
         return GST_FLOW_ERROR;
     }
-    GstMapInfo map;
-    if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
+    if (Buffered(sink) && sink->pendingBytes + size > sink->bufferSize && !Flush(sink))
         return GST_FLOW_ERROR;
-    gboolean written = WriteAll(sink, map.data, map.size);
-    gst_buffer_unmap(buffer, &map);
-    if (!written) {
-        GST_ELEMENT_ERROR(sink, RESOURCE, WRITE, ("Error while writing to file \"%s\".", sink->location),
-                          GST_ERROR_SYSTEM);
-        return GST_FLOW_ERROR;
-    }
+    gst_buffer_list_add(sink->pending, gst_buffer_ref(buffer));
+    sink->pendingBytes += size;
+    if (!Buffered(sink) || sink->pendingBytes >= sink->bufferSize)
+        return Flush(sink) ? GST_FLOW_OK : GST_FLOW_ERROR;
     return GST_FLOW_OK;
 }
 
 gboolean Event(GstBaseSink* base, GstEvent* event)
 {
     BmFileSink* sink = BM_FILE_SINK(base);
+    // What was gathered belongs before a seek and before the end.
+    if ((GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT || GST_EVENT_TYPE(event) == GST_EVENT_EOS) && !Flush(sink)) {
+        gst_event_unref(event);
+        return FALSE;
+    }
     if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
         const GstSegment* segment;
         gst_event_parse_segment(event, &segment);
@@ -227,7 +292,7 @@ gboolean Query(GstBaseSink* base, GstQuery* query)
         gst_query_parse_position(query, &format, nullptr);
         if (format != GST_FORMAT_BYTES && format != GST_FORMAT_DEFAULT)
             return FALSE;
-        gst_query_set_position(query, GST_FORMAT_BYTES, static_cast<gint64>(sink->position));
+        gst_query_set_position(query, GST_FORMAT_BYTES, static_cast<gint64>(sink->position + sink->pendingBytes));
         return TRUE;
     }
     case GST_QUERY_FORMATS:
@@ -263,9 +328,11 @@ void bm_file_sink_class_init(BmFileSinkClass* klass)
     g_object_class_install_property(object, PropAppend,
                                     g_param_spec_boolean("append", "Append", "Create the file anew", FALSE, flags));
     g_object_class_install_property(object, PropBufferMode,
-                                    g_param_spec_int("buffer-mode", "Buffering mode", "Accepted, not used", -1, 2, -1, flags));
+                                    g_param_spec_int("buffer-mode", "Buffering mode",
+                                                     "-1 default, 0 full, 1 line (as full), 2 unbuffered", -1, 2, -1,
+                                                     flags));
     g_object_class_install_property(object, PropBufferSize,
-                                    g_param_spec_uint("buffer-size", "Buffering size", "Accepted, not used", 0,
+                                    g_param_spec_uint("buffer-size", "Buffering size", "Bytes gathered before a write", 0,
                                                       G_MAXUINT, 65536, flags));
     klass->stop_now = StopNow;
     g_signal_new("stop-now", G_TYPE_FROM_CLASS(klass), static_cast<GSignalFlags>(G_SIGNAL_RUN_LAST | G_SIGNAL_ACTION),
