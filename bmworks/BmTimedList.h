@@ -99,13 +99,18 @@ public:
         return mList.size();
     }
 
+    // The bytes of all items.
+    long long Bytes() const
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        return BytesLocked();
+    }
+
     // Logs "<kind>::Report(<name>)..." with the count, bytes and times in whole seconds.
     void Report(const char* kind, const char* name) const
     {
         std::lock_guard<std::mutex> lock(mMutex);
-        long long bytes = 0;
-        for (const Entry& e : mList)
-            bytes += e.item.length;
+        long long bytes = BytesLocked();
         uint64_t first = mList.empty() ? 0 : mList.front().bufferTimeUsec;
         uint64_t last = mList.empty() ? 0 : mList.back().bufferTimeUsec;
         printf("%s::Report(%s)... totalNodeNum=%d, totalBufferSize=%d, firstBufferTime=%d, lastBufferTime=%d \n", kind,
@@ -116,6 +121,14 @@ public:
     const uint64_t mLimitBufferTimeUsec;
 
 private:
+    long long BytesLocked() const
+    {
+        long long bytes = 0;
+        for (const Entry& e : mList)
+            bytes += e.item.length;
+        return bytes;
+    }
+
     static int Take(const Entry& e, uint64_t& position, Item& out)
     {
         out = e.item;

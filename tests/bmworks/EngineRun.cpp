@@ -1,10 +1,13 @@
 #include "EngineRun.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <future>
 #include <thread>
@@ -102,4 +105,40 @@ double Bitrate(const std::vector<BufferedUnit>& units)
         bytes += units[i].nal.length;
     double seconds = (units.back().nal.pts - units.front().nal.pts) / 1e6;
     return bytes * 8 / seconds;
+}
+
+long StatusKb(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field, 0) == 0)
+            return std::atol(line.c_str() + std::strlen(field));
+    }
+    return 0;
+}
+
+BmWorks* StartRunLayoutReplayed()
+{
+    setenv("DASHREC_SOC_VENC", "replay", 1);
+    if (std::getenv("DASHREC_SOC_REPLAY_DIR") == nullptr) {
+        mkdir("soc-replay", 0755);
+        setenv("DASHREC_SOC_REPLAY_DIR", "soc-replay", 1);
+    }
+    BmWorks* works = Engine();
+    works->SetCongigBeforeStart(Front, WQHD);
+    works->SetCongigBeforeStart(Rear, FHD);
+    if (works->Start(Front) != 0 || works->Start(Rear) != 0)
+        return nullptr;
+    return works;
+}
+
+void PreallocateRecording(const std::string& path, CameraPosition camera)
+{
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return;
+    if (posix_fallocate(fd, 0, Engine()->bmMux[camera].GetRecordFileSize()) != 0)
+        perror("posix_fallocate");
+    close(fd);
 }

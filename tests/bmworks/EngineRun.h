@@ -36,3 +36,16 @@ std::string Shell(const std::string& command);
 
 // The average bitrate of the units over their time stamps, in bit/s.
 double Bitrate(const std::vector<BufferedUnit>& units);
+
+// A field of /proc/self/status in kB ("VmRSS:", "VmHWM:").
+long StatusKb(const char* field);
+
+// Both cameras as the run lays them out (front 1440p, rear 1080p, 30 fps)
+// with replayed encoding (loops in "soc-replay" of the working folder unless
+// DASHREC_SOC_REPLAY_DIR names one), started, encoders not yet running.
+// Null when a camera does not start.
+BmWorks* StartRunLayoutReplayed();
+
+// Makes path a file pre-allocated to the camera's Normal file size, as the
+// card's recording files are.
+void PreallocateRecording(const std::string& path, CameraPosition camera);

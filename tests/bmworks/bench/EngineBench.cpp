@@ -10,7 +10,6 @@
 #include "EngineRun.h"
 
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,25 +35,6 @@ double ProcessCpuSec()
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-long StatusKb(const char* field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field, 0) == 0)
-            return std::atol(line.c_str() + std::strlen(field));
-    }
-    return 0;
-}
-
-long long BufferedBytes(const BmVideoBuffer& buffer)
-{
-    long long bytes = 0;
-    for (const BufferedUnit& u : Units(buffer))
-        bytes += u.nal.length;
-    return bytes;
-}
-
 int FramesHandled(BmWorks* works)
 {
     int frames = 0;
@@ -71,16 +51,8 @@ int main(int argc, char** argv)
 {
     bool prepareOnly = argc > 1 && std::strcmp(argv[1], "--prepare") == 0;
     int seconds = argc > 1 && !prepareOnly ? std::atoi(argv[1]) : 45;
-    setenv("DASHREC_SOC_VENC", "replay", 1);
-    if (std::getenv("DASHREC_SOC_REPLAY_DIR") == nullptr) {
-        mkdir("soc-replay", 0755);
-        setenv("DASHREC_SOC_REPLAY_DIR", "soc-replay", 1);
-    }
-
-    BmWorks* works = Engine();
-    works->SetCongigBeforeStart(Front, WQHD);
-    works->SetCongigBeforeStart(Rear, FHD);
-    if (works->Start(Front) != 0 || works->Start(Rear) != 0)
+    BmWorks* works = StartRunLayoutReplayed();
+    if (works == nullptr)
         return 1;
     long startKb = StatusKb("VmRSS:");
     clockid_t engineClock{};
@@ -104,8 +76,8 @@ int main(int argc, char** argv)
     double engine = ThreadCpuSec(engineClock) - engine0;
     double process = ProcessCpuSec() - process0;
 
-    long long payload = BufferedBytes(works->bmMux[Front].mVideo.mVideoBuffer) +
-                        BufferedBytes(works->bmMux[Rear].mVideo.mVideoBuffer);
+    long long payload = works->bmMux[Front].mVideo.mVideoBuffer.mVideoBufferList.Bytes() +
+                        works->bmMux[Rear].mVideo.mVideoBuffer.mVideoBufferList.Bytes();
     long peakKb = StatusKb("VmHWM:");
     std::printf("\n==== engine benchmark: front 2560x1440 + rear 1920x1080 at 30 fps, replayed encoding, %d s ====\n",
                 seconds);

@@ -1,48 +1,46 @@
-// Benchmark of the recording path (feed, parse, mux, sink) in replay mode:
-// CPU per recorded frame while the front camera records Normal at 1080p30
-// with sound, against a bare gst-launch-1.0 pipeline that muxes the same
-// units and a sound track of the same format into a file. The path's CPU is that of the threads the pipeline starts plus what
-// the engine thread spends beyond its idle cost; the capture and encoder
-// threads, which run either way, are left out, so the noise of a busy
-// machine does not swamp a cost of a few hundredths of a millisecond.
+// Benchmark of the recording path in replay mode: the front camera records
+// Normal at 1080p30 with sound and subtitles, against a batch gst-launch-1.0
+// pipeline that muxes the same units and a sound track of the same format
+// the same way (splitmuxsink, qtmux and filesink with the recorder's
+// properties).
 //
-//   recording_bench [seconds]      measure (default 30 s); run from a scratch folder
+// The path's cost is the CPU of its own threads: those the recording's
+// pipeline starts (appsrc feeds, parsers, splitmuxsink's queues, the sink),
+// measured per thread, divided by the frames in the file. The engine
+// thread's feeding is reported beside it as the difference between its CPU
+// in a recording window and in the idle window before it: a figure of the
+// same sign and order, but noisier, so it is kept apart. The anchor is the
+// whole-process user + system time of the batch pipeline on a recording's
+// units minus that of a one-frame run (the cost of gst-launch itself),
+// divided by the same frame count. Product and anchor runs alternate, each
+// pair giving a ratio; medians and spreads are printed. Every child has a
+// time-out (the batch pipeline now and then stalls at end-of-stream).
+//
+//   recording_bench [runs] [seconds]   default 9 runs of 20 s; run from a scratch folder
 
 #include "EngineRun.h"
 
-#include <fcntl.h>
+#include <dirent.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <dirent.h>
-
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
 std::string gFile;
 
-double CpuSec(int who)
+char* FileName(CameraPosition camera, RecordType)
 {
-    rusage u{};
-    getrusage(who, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-char* FileName(CameraPosition, RecordType)
-{
-    int fd = open(gFile.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
-    if (fd >= 0) {
-        if (posix_fallocate(fd, 0, BmWorks::Inst()->bmMux[Front].GetRecordFileSize()) != 0)
-            perror("posix_fallocate");
-        close(fd);
-    }
+    PreallocateRecording(gFile, camera);
     return const_cast<char*>(gFile.c_str());
 }
 
@@ -51,7 +49,8 @@ struct ThreadCpu {
     double sec;
 };
 
-// CPU seconds of every thread of the process by thread id.
+// CPU seconds of every thread of the process by thread id, from the
+// scheduler's nanosecond count (the tick counts of stat round small costs away).
 std::map<int, ThreadCpu> Threads()
 {
     std::map<int, ThreadCpu> threads;
@@ -63,8 +62,6 @@ std::map<int, ThreadCpu> Threads()
         if (tid == 0)
             continue;
         std::string base = std::string("/proc/self/task/") + entry->d_name;
-        // Time on the CPU in nanoseconds: exact where the tick counts of
-        // stat round a few milliseconds to nothing.
         std::ifstream schedstat(base + "/schedstat");
         unsigned long long ns = 0;
         if (!(schedstat >> ns))
@@ -87,33 +84,158 @@ double EngineSec(const std::map<int, ThreadCpu>& threads)
     return 0;
 }
 
-// CPU seconds of the threads started since before, over the wall time.
-// Adds a line per thread to report.
-double NewThreadsSec(const std::map<int, ThreadCpu>& before, const std::map<int, ThreadCpu>& after,
-                     std::string& report)
+// CPU the threads spent between the two snapshots, leaving out the
+// process's own threads (engine, capture, encoders, sound capture), which
+// ran before any recording: what is left are the recording pipeline's,
+// new or taken again from GStreamer's pool.
+// Also adds each thread's share by name into byName.
+double PipelineSec(const std::map<int, ThreadCpu>& before, const std::map<int, ThreadCpu>& after,
+                   const std::map<int, ThreadCpu>& own, std::map<std::string, double>& byName)
 {
     double sum = 0;
     for (const auto& t : after) {
-        if (before.count(t.first) == 0) {
-            char line[96];
-            snprintf(line, sizeof(line), "  %-16s %.3f CPU s\n", t.second.name.c_str(), t.second.sec);
-            report += line;
-            sum += t.second.sec;
-        }
+        if (own.count(t.first) != 0)
+            continue;
+        auto b = before.find(t.first);
+        double sec = t.second.sec - (b == before.end() ? 0 : b->second.sec);
+        byName[t.second.name] += sec;
+        sum += sec;
     }
     return sum;
 }
 
-void Wait(int seconds)
+double ChildrenCpuSec()
 {
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Whole-process CPU of one child that ends well: a run that stalls (the
+// batch pipeline now and then does at end-of-stream) is killed after 30 s
+// and tried again, three times at most; negative when none ended well.
+double ChildSec(const std::string& command)
+{
+    for (int attempt = 0; attempt < 3; attempt++) {
+        double before = ChildrenCpuSec();
+        int status = std::system(("timeout -s KILL 30 " + command + " > /dev/null 2>&1").c_str());
+        if (status == 0)
+            return ChildrenCpuSec() - before;
+        std::printf("a batch run failed or stalled (status %d): tried again\n", status);
+    }
+    return -1;
+}
+
+double Frames(const std::string& path)
+{
+    return std::atof(
+        Shell("timeout 60 ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets "
+              "-of csv=p=0 " + path)
+            .c_str());
+}
+
+// The recorder's muxing, as a batch pipeline over a unit stream (MPEG-TS)
+// and a sound file (WAV).
+std::string AnchorCommand(const std::string& units, const std::string& sound)
+{
+    const std::string queue = " ! queue max-size-time=0 max-size-buffers=0 max-size-bytes=0 ! ";
+    return "gst-launch-1.0 -q splitmuxsink name=mux location=bench_anchor_%02d.mp4 max-size-time=60000000000 "
+           "max-size-bytes=1000000000 max-files=10 use-robust-muxing=true muxer=\"qtmux "
+           "max-raw-audio-drift=500000000 presentation-time=false reserved-max-duration=120000000000 "
+           "reserved-bytes-per-sec=1024 reserved-moov-update-period=2000000000\" sink=\"filesink blocksize=0 "
+           "buffer-mode=0 buffer-size=131072\" filesrc location=" +
+           units + " ! tsdemux" + queue + "h265parse ! mux.video filesrc location=" + sound + " ! wavparse" + queue +
+           "mux.audio_0";
+}
+
+struct Spread {
+    double median, min, max;
+};
+
+Spread SpreadOf(std::vector<double> values)
+{
+    if (values.empty())
+        return {0, 0, 0};
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    double median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    return {median, values.front(), values.back()};
+}
+
+void Print(const char* what, const std::vector<double>& values, const char* unit)
+{
+    Spread s = SpreadOf(values);
+    std::printf("%-44s median %.3f%s (min %.3f, max %.3f, %zu runs)\n", what, s.median, unit, s.min, s.max,
+                values.size());
+}
+
+struct Run {
+    double pipelineMs;    // pipeline threads per frame
+    double engineMs;      // engine thread recording minus idle, per frame
+    double anchorMs;      // batch pipeline per frame
+    double frames;
+    std::map<std::string, double> threadMs; // per frame, by thread name
+};
+
+// One recording of seconds with the idle window before it, then the
+// anchor on the units it recorded.
+bool RecordOnce(BmWorks* works, int seconds, const std::map<int, ThreadCpu>& own, Run& run)
+{
+    BmVideoBuffer& buffer = works->bmMux[Front].mVideo.mVideoBuffer;
+    auto idleStart = Threads();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    auto idleEnd = Threads();
+    uint64_t from = 0;
+    OnEngine([&] { from = buffer.GetLastBufferTime(); });
+    works->RunRecord(Front, Normal);
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    auto recordEnd = Threads();
+    works->PauseRecord(Front, Normal);
+    bool ended = WaitFor([&] {
+        bool gone = false;
+        OnEngine([&] { gone = works->bmMux[Front].pGstPipeline[Normal] == nullptr; });
+        return gone;
+    }, 60000);
+    if (!ended)
+        return false;
+    run.frames = Frames(gFile);
+    if (run.frames < 2)
+        return false;
+    run.pipelineMs = PipelineSec(idleEnd, recordEnd, own, run.threadMs) / run.frames * 1e3;
+    for (auto& t : run.threadMs)
+        t.second = t.second / run.frames * 1e3;
+    double engineIdle = EngineSec(idleEnd) - EngineSec(idleStart);
+    double engineRecording = EngineSec(recordEnd) - EngineSec(idleEnd);
+    run.engineMs = (engineRecording - engineIdle) / run.frames * 1e3;
+
+    // The anchor's input: the same units from the first key unit on, as
+    // many as the file holds, and as long a sound track.
+    std::vector<BufferedUnit> units = Units(buffer, from);
+    std::string raw = WriteRawStream(units, "bench_units.h265");
+    double lengthSec = run.frames / 30;
+    Shell("timeout 60 ffmpeg -v error -y -framerate 30 -i " + raw + " -frames:v " +
+          std::to_string(static_cast<int>(run.frames)) + " -c copy bench_units.ts");
+    Shell("timeout 60 ffmpeg -v error -y -f lavfi -i sine=frequency=440:sample_rate=8000 -t " +
+          std::to_string(lengthSec) + " -c:a pcm_s16le bench_sound.wav");
+    Shell("timeout 60 ffmpeg -v error -y -i bench_units.ts -frames:v 1 -c copy bench_unit.ts");
+    Shell("timeout 60 ffmpeg -v error -y -i bench_sound.wav -t 0.04 bench_tick.wav");
+    double whole = ChildSec(AnchorCommand("bench_units.ts", "bench_sound.wav"));
+    double one = ChildSec(AnchorCommand("bench_unit.ts", "bench_tick.wav"));
+    if (whole < 0 || one < 0) {
+        std::printf("anchor left out of this run\n");
+        run.anchorMs = -1;
+        return true;
+    }
+    run.anchorMs = (whole - one) / run.frames * 1e3;
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    int seconds = argc > 1 ? std::atoi(argv[1]) : 30;
+    int runs = argc > 1 ? std::atoi(argv[1]) : 9;
+    int seconds = argc > 2 ? std::atoi(argv[2]) : 20;
     setenv("DASHREC_SOC_VENC", "replay", 1);
     gFile = std::string(getcwd(nullptr, 0)) + "/bench_normal.mp4";
     BmWorks* works = Engine();
@@ -124,64 +246,39 @@ int main(int argc, char** argv)
     BmVideoBuffer& buffer = works->bmMux[Front].mVideo.mVideoBuffer;
     WaitFor([&] { return buffer.GetTotalTimeSec() >= 5; }, 300000);
 
-    std::map<int, ThreadCpu> idleStart = Threads();
-    Wait(seconds);
-    double engineIdle = EngineSec(Threads()) - EngineSec(idleStart);
-    uint64_t from = 0;
-    OnEngine([&] { from = buffer.GetLastBufferTime(); });
-    std::map<int, ThreadCpu> recordStart = Threads();
-    works->RunRecord(Front, Normal);
-    Wait(seconds);
-    std::map<int, ThreadCpu> recordEnd = Threads();
-    std::string threads;
-    double pipeline = NewThreadsSec(recordStart, recordEnd, threads);
-    double engineRecording = EngineSec(recordEnd) - EngineSec(recordStart);
-    works->PauseRecord(Front, Normal);
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    std::vector<BufferedUnit> units = Units(buffer, from);
-    std::string raw = WriteRawStream(units, "bench_units.h265");
-    double frames = static_cast<double>(units.size());
-    double recorded = std::atof(
-        Shell("ffprobe -v error -select_streams v:0 -show_entries stream=nb_frames -of csv=p=0 " + gFile).c_str());
-    // The units as a byte stream with their times (MPEG-TS) and an 8000 Hz
-    // mono track (WAV), as the recorder's muxer gets them; a one-frame copy
-    // measures what gst-launch costs besides the muxing.
-    double lengthSec = frames / 30;
-    Shell("ffmpeg -v error -y -framerate 30 -i " + raw + " -c copy bench_units.ts");
-    Shell("ffmpeg -v error -y -f lavfi -i sine=frequency=440:sample_rate=8000 -t " + std::to_string(lengthSec) +
-          " -c:a pcm_s16le bench_sound.wav");
-    Shell("ffmpeg -v error -y -i bench_units.ts -frames:v 1 -c copy bench_unit.ts");
-    Shell("ffmpeg -v error -y -i bench_sound.wav -t 0.04 bench_tick.wav");
-
-    // Plain muxing, and the same muxing as the recorder's (split sink, robust muxing).
-    const std::string bareMuxer[] = {
-        "qtmux name=mux ! filesink location=bench_bare.mp4",
-        "splitmuxsink name=mux location=bench_split.mp4 max-size-time=60000000000 use-robust-muxing=true "
-        "muxer=\"qtmux reserved-max-duration=120000000000 reserved-bytes-per-sec=1024 "
-        "reserved-moov-update-period=2000000000\"",
-    };
-    const std::string queue = " ! queue max-size-time=0 max-size-buffers=0 max-size-bytes=0 ! ";
-    auto launchSec = [&](const std::string& video, const std::string& sound, const std::string& muxer) {
-        double before = CpuSec(RUSAGE_CHILDREN);
-        Shell("gst-launch-1.0 -q " + muxer + " filesrc location=" + video + " ! tsdemux" + queue + "h265parse ! mux.video" +
-              (muxer[0] == 'q' ? "_0" : "") + " filesrc location=" + sound + " ! wavparse" + queue + "mux.audio_0");
-        return CpuSec(RUSAGE_CHILDREN) - before;
-    };
-    double bare[2];
-    for (int i = 0; i < 2; i++) {
-        bare[i] = launchSec("bench_units.ts", "bench_sound.wav", bareMuxer[i]) -
-                  launchSec("bench_unit.ts", "bench_tick.wav", bareMuxer[i]);
-        bare[i] = bare[i] / frames * 1e3;
+    const std::map<int, ThreadCpu> own = Threads();
+    std::vector<double> pipeline, engine, anchor, ratio, ratioWithEngine, frames;
+    std::map<std::string, std::vector<double>> threads;
+    for (int i = 0; i < runs; i++) {
+        Run run{};
+        if (!RecordOnce(works, seconds, own, run)) {
+            std::printf("run %d: the recording did not end or holds no frames: left out\n", i);
+            continue;
+        }
+        std::printf("run %d: %.0f frames, pipeline %.3f ms, engine %+.3f ms, anchor %.3f ms per frame\n", i,
+                    run.frames, run.pipelineMs, run.engineMs, run.anchorMs);
+        std::fflush(stdout);
+        pipeline.push_back(run.pipelineMs);
+        engine.push_back(run.engineMs);
+        frames.push_back(run.frames);
+        for (const auto& t : run.threadMs)
+            threads[t.first].push_back(t.second);
+        if (run.anchorMs > 0) {
+            anchor.push_back(run.anchorMs);
+            ratio.push_back(run.pipelineMs / run.anchorMs);
+            ratioWithEngine.push_back((run.pipelineMs + run.engineMs) / run.anchorMs);
+        }
     }
-
-    double product = (pipeline + engineRecording - engineIdle) / recorded * 1e3;
-    printf("==== recording benchmark: front 1080p30 Normal, %d s, %.0f frames recorded\n", seconds, recorded);
-    printf("pipeline threads:               %.3f CPU s\n%s", pipeline, threads.c_str());
-    printf("engine thread not recording:    %.3f CPU s\n", engineIdle);
-    printf("engine thread recording:        %.3f CPU s\n", engineRecording);
-    printf("recording path per frame:       %.3f ms\n", product);
-    printf("bare qtmux per frame:           %.3f ms (ratio %.2f)\n", bare[0], product / bare[0]);
-    printf("bare robust splitmux per frame: %.3f ms (ratio %.2f, goal at most 1.3)\n", bare[1], product / bare[1]);
-    fflush(stdout);
+    std::printf("==== recording benchmark: front 1080p30 Normal with sound and subtitles, %d runs of %d s\n", runs,
+                seconds);
+    Print("frames in the file", frames, "");
+    Print("recording pipeline's threads per frame", pipeline, " ms");
+    for (const auto& t : threads)
+        Print(("  thread " + t.first).c_str(), t.second, " ms");
+    Print("engine thread's feeding per frame (noisy)", engine, " ms");
+    Print("batch pipeline per frame (anchor)", anchor, " ms");
+    Print("ratio pipeline threads / anchor", ratio, "");
+    Print("ratio with the engine's feeding / anchor", ratioWithEngine, "");
+    std::fflush(stdout);
     _exit(0);
 }
