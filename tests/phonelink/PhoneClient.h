@@ -77,15 +77,21 @@ public:
     std::string Bytes(size_t length, int timeoutMs = 5000)
     {
         std::string bytes(length, '\0');
+        bytes.resize(BytesInto(&bytes[0], length, timeoutMs));
+        return bytes;
+    }
+
+    // As Bytes, into the caller's memory; returns the count read.
+    size_t BytesInto(char* bytes, size_t length, int timeoutMs = 5000)
+    {
         size_t done = 0;
         while (done < length) {
-            ssize_t got = ReadSome(&bytes[done], length - done, timeoutMs);
+            ssize_t got = ReadSome(bytes + done, length - done, timeoutMs);
             if (got <= 0)
                 break;
             done += static_cast<size_t>(got);
         }
-        bytes.resize(done);
-        return bytes;
+        return done;
     }
 
     // True when the device closed the connection (nothing else arrived first).
