@@ -7,6 +7,11 @@
 
 namespace {
 
+// A chunk holds at least the 100 ms the feed stamps it with: a capture
+// device's 10 ms periods would otherwise make every recording push 25
+// chunks a second through its pipeline.
+constexpr int kChunkBytes = 8000 * 2 / 10;
+
 GstFlowReturn NewSample(GstElement* sink, gpointer data)
 {
     GstSample* sample = nullptr;
@@ -99,7 +104,7 @@ void BmAudio::AddSample(const char* bytes, int length)
     bool full = mTempBuffer.length == static_cast<int>(sizeof(mTempBuffer.buffer));
     if (mTempBuffer.count == 1)
         mTempBuffer.pts = BmClock::Inst()->Usec() + 1000;
-    if (mTempBuffer.count <= 3 && !full)
+    if ((mTempBuffer.count <= 3 || mTempBuffer.length < kChunkBytes) && !full)
         return;
     AudioBuffer chunk;
     chunk.buffer = static_cast<char*>(g_try_malloc(static_cast<gsize>(mTempBuffer.length)));

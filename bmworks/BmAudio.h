@@ -1,7 +1,7 @@
 #pragma once
 // Microphone capture for the whole device: one pipeline resampling to
-// 8000 Hz mono S16LE, collected in chunks of four samples into the audio
-// pre-record buffer that every recording reads.
+// 8000 Hz mono S16LE, collected in chunks of four samples or more, at least
+// 100 ms, into the audio pre-record buffer that every recording reads.
 
 #include "bmworks/BmAudioBuffer.h"
 

@@ -1,6 +1,8 @@
 // The pre-record buffers: ageing, reading in order, the start point of a
-// recording, reports, and readers that outlive ageing.
+// recording, reports, readers that outlive ageing, and the sound capture's
+// chunks.
 
+#include "bmworks/BmAudio.h"
 #include "bmworks/BmAudioBuffer.h"
 #include "bmworks/BmVideoBuffer.h"
 
@@ -10,6 +12,7 @@
 #include <atomic>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -129,6 +132,33 @@ TEST(PreRecordBuffer, Reports)
               std::string::npos)
         << out;
     EXPECT_EQ(full.GetTotalTimeSec(), 3);
+}
+
+// Whatever size the capture hands its sound in, a chunk holds four samples
+// and at least the 100 ms (1600 bytes) the feed stamps it with.
+TEST(PreRecordBuffer, SoundChunksHoldAtLeastTheirStampedLength)
+{
+    struct Case {
+        int sampleBytes;
+        int samples;
+        size_t chunks;
+        long long chunkBytes;
+    } cases[] = {
+        {160, 25, 2, 1600},  // a capture device's 10 ms periods: ten to a chunk
+        {372, 10, 2, 1860},  // a test source's 23 ms: five
+        {2000, 8, 2, 8000},  // 125 ms: four
+    };
+    BmAudio* audio = BmAudio::Inst();
+    std::vector<char> sample(2000, 1);
+    for (const Case& c : cases) {
+        size_t chunksBefore = audio->mAudioBuffer.mAudioBufferList.Count();
+        long long bytesBefore = audio->mAudioBuffer.mAudioBufferList.Bytes();
+        audio->mTempBuffer.length = audio->mTempBuffer.count = 0;
+        for (int i = 0; i < c.samples; i++)
+            audio->AddSample(sample.data(), c.sampleBytes);
+        EXPECT_EQ(audio->mAudioBuffer.mAudioBufferList.Count() - chunksBefore, c.chunks) << c.sampleBytes;
+        EXPECT_EQ(audio->mAudioBuffer.mAudioBufferList.Bytes() - bytesBefore, c.chunkBytes * 2) << c.sampleBytes;
+    }
 }
 
 TEST(PreRecordBuffer, AudioAndSubtitleItemsKeepTheirGivenTime)
