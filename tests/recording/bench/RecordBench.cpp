@@ -14,7 +14,7 @@
 // units minus that of a one-frame run (the cost of gst-launch itself),
 // divided by the same frame count. Product and anchor runs alternate, each
 // pair giving a ratio; medians and spreads are printed. Every child has a
-// time-out (the batch pipeline now and then stalls at end-of-stream).
+// time-out (the batch pipeline now and then hangs after end-of-stream).
 //
 //   recording_bench [runs] [seconds]   default 9 runs of 20 s; run from a scratch folder
 
@@ -111,21 +111,6 @@ double ChildrenCpuSec()
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-// Whole-process CPU of one child that ends well: a run that stalls (the
-// batch pipeline now and then does at end-of-stream) is killed after 30 s
-// and tried again, three times at most; negative when none ended well.
-double ChildSec(const std::string& command)
-{
-    for (int attempt = 0; attempt < 3; attempt++) {
-        double before = ChildrenCpuSec();
-        int status = std::system(("timeout -s KILL 30 " + command + " > /dev/null 2>&1").c_str());
-        if (status == 0)
-            return ChildrenCpuSec() - before;
-        std::printf("a batch run failed or stalled (status %d): tried again\n", status);
-    }
-    return -1;
-}
-
 double Frames(const std::string& path)
 {
     return std::atof(
@@ -146,6 +131,25 @@ std::string AnchorCommand(const std::string& units, const std::string& sound)
            "buffer-mode=0 buffer-size=131072\" filesrc location=" +
            units + " ! tsdemux" + queue + "h265parse ! mux.video filesrc location=" + sound + " ! wavparse" + queue +
            "mux.audio_0";
+}
+
+// Whole-process CPU of one batch run that wrote all its frames. The batch
+// pipeline now and then hangs in its teardown after the file is complete:
+// such a run is killed after 15 s and counts (its CPU is accounted all the
+// same); a run whose file falls short is tried again, three times at most.
+// Negative when none wrote them all.
+double ChildSec(const std::string& command, double frames)
+{
+    for (int attempt = 0; attempt < 3; attempt++) {
+        std::remove("bench_anchor_00.mp4");
+        double before = ChildrenCpuSec();
+        int status = std::system(("timeout -s KILL 15 " + command + " > /dev/null 2>&1").c_str());
+        double sec = ChildrenCpuSec() - before;
+        if (Frames("bench_anchor_00.mp4") >= frames)
+            return sec;
+        std::printf("a batch run wrote too few frames (status %d): tried again\n", status);
+    }
+    return -1;
 }
 
 struct Spread {
@@ -219,8 +223,8 @@ bool RecordOnce(BmWorks* works, int seconds, const std::map<int, ThreadCpu>& own
           std::to_string(lengthSec) + " -c:a pcm_s16le bench_sound.wav");
     Shell("timeout 60 ffmpeg -v error -y -i bench_units.ts -frames:v 1 -c copy bench_unit.ts");
     Shell("timeout 60 ffmpeg -v error -y -i bench_sound.wav -t 0.04 bench_tick.wav");
-    double whole = ChildSec(AnchorCommand("bench_units.ts", "bench_sound.wav"));
-    double one = ChildSec(AnchorCommand("bench_unit.ts", "bench_tick.wav"));
+    double whole = ChildSec(AnchorCommand("bench_units.ts", "bench_sound.wav"), run.frames);
+    double one = ChildSec(AnchorCommand("bench_unit.ts", "bench_tick.wav"), 1);
     if (whole < 0 || one < 0) {
         std::printf("anchor left out of this run\n");
         run.anchorMs = -1;
