@@ -133,11 +133,10 @@ std::string AnchorCommand(const std::string& units, const std::string& sound)
            "mux.audio_0";
 }
 
-// Whole-process CPU of one batch run that wrote all its frames. The batch
-// pipeline now and then hangs in its teardown after the file is complete:
-// such a run is killed after 15 s and counts (its CPU is accounted all the
-// same); a run whose file falls short is tried again, three times at most.
-// Negative when none wrote them all.
+// Whole-process CPU of one batch run that ended by itself with all its
+// frames written. The batch pipeline now and then hangs after end-of-stream,
+// spinning: such a run is killed after 15 s and tried again, three times at
+// most. Negative when none ended well.
 double ChildSec(const std::string& command, double frames)
 {
     for (int attempt = 0; attempt < 3; attempt++) {
@@ -145,9 +144,9 @@ double ChildSec(const std::string& command, double frames)
         double before = ChildrenCpuSec();
         int status = std::system(("timeout -s KILL 15 " + command + " > /dev/null 2>&1").c_str());
         double sec = ChildrenCpuSec() - before;
-        if (Frames("bench_anchor_00.mp4") >= frames)
+        if (status == 0 && Frames("bench_anchor_00.mp4") >= frames)
             return sec;
-        std::printf("a batch run wrote too few frames (status %d): tried again\n", status);
+        std::printf("a batch run hung or wrote too few frames (status %d): tried again\n", status);
     }
     return -1;
 }
