@@ -101,6 +101,23 @@ int FirstSubtitleSecond(const std::string& path)
     return h * 3600 + m * 60 + s;
 }
 
+// The engine seconds of a file's subtitle entries, in order: the time each
+// entry's text ends with.
+std::vector<int> SubtitleSeconds(const std::string& path)
+{
+    std::vector<int> seconds;
+    std::string text = SubtitleText(path);
+    for (size_t at = text.find("EXTD"); at != std::string::npos; at = text.find("EXTD", at)) {
+        size_t end = text.find('\n', at);
+        size_t blank = text.rfind(' ', end);
+        int h = 0, m = 0, s = 0;
+        if (blank != std::string::npos && blank > at && sscanf(text.c_str() + blank + 1, "%d:%d:%d", &h, &m, &s) == 3)
+            seconds.push_back(h * 3600 + m * 60 + s);
+        at = end;
+    }
+    return seconds;
+}
+
 // Streams, size and alignment every recording file must have.
 void ExpectRecordingFile(const std::string& path, long long size)
 {
@@ -373,13 +390,14 @@ struct FedVideo {
 };
 
 // Killed in the middle of a recording, the file still plays up to shortly
-// before the kill. The muxer only gets a GOP once splitmuxsink has all of it
-// on every track, and a second's subtitle line exists only once that second
-// is over, so what is lost is the GOP being gathered (1 s), the subtitle's
-// second and the wait for the next whole second: 3 s at most (and the few
-// frames in flight), as the header follows every GOP. The recorder stops itself (SIGSTOP) on the engine thread
-// right after it has fed a chosen amount of video, so the kill comes at a
-// known point of the feed however loaded the machine is.
+// before the kill, with the subtitle entry of every second it holds. The
+// muxer only gets a GOP once splitmuxsink has all of it on every track, and a
+// second's subtitle line exists only once that second is over, so what is
+// lost is the GOP being gathered (1 s), the subtitle's second and the wait for
+// the next whole second: 3 s at most (and the few frames in flight), as the
+// header follows every GOP. The recorder stops itself (SIGSTOP) on the engine
+// thread right after it has fed a chosen amount of video, so the kill comes at
+// a known point of the feed however loaded the machine is.
 TEST(Recording, KilledRecordingPlaysUpToShortlyBeforeTheKill)
 {
     if (const char* stopAt = std::getenv("RECORDING_STOP_AT_USEC")) {
@@ -450,6 +468,11 @@ TEST(Recording, KilledRecordingPlaysUpToShortlyBeforeTheKill)
         ASSERT_GE(last, 0) << times;
         printf("fed %.3f s, file plays to %.3f s: %.3f s lost\n", fed, last - first, fed - (last - first));
         EXPECT_GE(last - first, fed - 3.2) << "fed " << fed << " s";
+        std::vector<int> seconds = SubtitleSeconds(file);
+        ASSERT_FALSE(seconds.empty()) << SubtitleText(file);
+        for (size_t i = 1; i < seconds.size(); i++)
+            EXPECT_EQ(seconds[i], seconds[i - 1] + 1) << "an entry is missing";
+        EXPECT_GE(static_cast<double>(seconds.size()), last - first - 2) << "the entries reach the video's end";
         EXPECT_EQ(FileSize(file), 26LL * 1048576) << "the front camera's 720p30 file";
         std::remove(file.c_str());
     }
