@@ -26,6 +26,7 @@ struct Layer {
     int alpha = 255;
     int priority = 0;
     bool chnEnabled = false;
+    bool started = true; // a stopped channel shows nothing until started again
     bool shown = true;
     std::vector<uint32_t> picture; // rect size, empty until a frame arrives
 };
@@ -138,7 +139,7 @@ LcdPicture VoComposeLcd()
     std::vector<const Layer*> order;
     for (const auto& entry : State().dev.layers) {
         const Layer& l = entry.second;
-        if (l.chnEnabled && l.shown && !l.picture.empty())
+        if (l.chnEnabled && l.started && l.shown && !l.picture.empty())
             order.push_back(&l);
     }
     std::stable_sort(order.begin(), order.end(),
@@ -326,15 +327,26 @@ int SOC_MPI_VO_DisableChn(int layer, int chn)
     return SetChannel(layer, false, false);
 }
 
+static int Run(int layer, bool started)
+{
+    return WithLayer(layer, [started](Layer& l) {
+        if (!l.chnEnabled)
+            return VoError(soc::Reason::NotPermitted);
+        l.started = started;
+        return 0;
+    });
+}
+
 int SOC_MPI_VO_StartChn(int layer, int chn)
 {
     (void)chn;
-    return WithLayer(layer, [](Layer& l) { return l.chnEnabled ? 0 : VoError(soc::Reason::NotPermitted); });
+    return Run(layer, true);
 }
 
 int SOC_MPI_VO_StopChn(int layer, int chn)
 {
-    return SOC_MPI_VO_StartChn(layer, chn);
+    (void)chn;
+    return Run(layer, false);
 }
 
 static int Show(int layer, bool shown)
