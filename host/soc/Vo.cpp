@@ -74,12 +74,22 @@ std::vector<uint32_t> ToArgb(const VIDEO_FRAME_S& f, uint32_t w, uint32_t h)
     const auto* vu = static_cast<const uint8_t*>(f.mpVirAddr[1]);
     uint32_t strideY = f.mStride[0] != 0 ? f.mStride[0] : f.mWidth;
     uint32_t strideVU = f.mStride[1] != 0 ? f.mStride[1] : f.mWidth;
+    bool planar = f.mPixelFormat == MM_PIXEL_FORMAT_YVU_PLANAR_420;
+    const auto* u = static_cast<const uint8_t*>(f.mpVirAddr[2]);
+    uint32_t strideC = f.mStride[1] != 0 ? f.mStride[1] : f.mWidth / 2;
     for (uint32_t j = 0; j < h; j++) {
         uint32_t sy = j * f.mHeight / h;
         for (uint32_t i = 0; i < w; i++) {
             uint32_t sx = i * f.mWidth / w;
-            const uint8_t* c = vu + (sy / 2) * strideVU + (sx & ~1u);
-            out[static_cast<size_t>(j) * w + i] = Argb(luma[sy * strideY + sx], c[1], c[0]);
+            uint8_t y = luma[sy * strideY + sx];
+            size_t at = static_cast<size_t>(j) * w + i;
+            if (planar) {
+                size_t c = (sy / 2) * strideC + sx / 2;
+                out[at] = Argb(y, u[c], vu[c]);
+            } else {
+                const uint8_t* c = vu + (sy / 2) * strideVU + (sx & ~1u);
+                out[at] = Argb(y, c[1], c[0]);
+            }
         }
     }
     return out;
@@ -383,7 +393,9 @@ int SOC_MPI_VO_SendFrame(int layer, int chn, VIDEO_FRAME_INFO_S* pFrame, int tim
     if (pFrame == nullptr)
         return VoError(soc::Reason::NullPtr);
     const VIDEO_FRAME_S& f = pFrame->VFrame;
-    if (f.mpVirAddr[0] == nullptr || f.mpVirAddr[1] == nullptr || f.mWidth == 0 || f.mHeight == 0)
+    bool planar = f.mPixelFormat == MM_PIXEL_FORMAT_YVU_PLANAR_420;
+    if (f.mpVirAddr[0] == nullptr || f.mpVirAddr[1] == nullptr || (planar && f.mpVirAddr[2] == nullptr) ||
+        f.mWidth == 0 || f.mHeight == 0)
         return VoError(soc::Reason::IllegalParam);
     RECT_S rect{};
     int ret = WithLayer(layer, [&rect](Layer& l) {
