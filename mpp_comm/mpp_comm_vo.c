@@ -35,6 +35,17 @@ int mpp_comm_vo_dev_destroy(int kind)
     return SOC_MPI_VO_Disable(0);
 }
 
+/* Release buffer, set video size and rendering start are routine. */
+static int display_event(void* cookie, MPP_CHN_S* pChn, int event, void* pEventData)
+{
+    (void)cookie;
+    (void)pEventData;
+    if (pChn == NULL || event == 1 || event == 257 || event == 258)
+        return 0;
+    MPP_COMM_ERR(" pChn->mModId:%d, chn=%d, lay=%d, event=%d ", pChn->mModId, pChn->mChnId, pChn->mDevId, event);
+    return 0;
+}
+
 /* alpha < 0: the layer's alpha is left as it is. */
 static int create_chn(int chn, const VO_CHN_CFG_S* cfg, int layer, int priority, int alpha)
 {
@@ -62,6 +73,8 @@ static int create_chn(int chn, const VO_CHN_CFG_S* cfg, int layer, int priority,
     ret = SOC_MPI_VO_EnableChn(vl, chn);
     if (ret != 0) /* also when the channel was enabled already */
         return -1;
+    SOC_CALLBACK_S callback = {NULL, display_event};
+    SOC_MPI_VO_RegisterCallback(vl, &callback);
     SOC_MPI_VO_SetChnDispBufNum(vl, chn, cfg->dispBufNum);
     return 0;
 }
@@ -233,5 +246,31 @@ int mpp_comm_vo_unbind_clock_layer(int clock, int chn, int layer)
 
 int mpp_comm_vo_get_attr(void)
 {
+    return 0;
+}
+
+int SetPriority(void)
+{
+    const int layer = 11;
+    int ret = SOC_MPI_VO_AddOutsideVideoLayer(layer);
+    if (ret == 0)
+        ret = SOC_MPI_VO_EnableVideoLayer(layer);
+    VO_VIDEO_LAYER_ATTR_S attr;
+    if (ret == 0)
+        ret = SOC_MPI_VO_GetVideoLayerAttr(layer, &attr);
+    if (ret != 0) {
+        MPP_COMM_ERR("Do SOC_MPI_VO_AddOutsideVideoLayer fail! vo_layer:%d ret:%d", layer, ret);
+        return -1;
+    }
+    printf(" layer=%d,  x=%d, y=%d, w=%d, h=%d\n", layer, attr.mDispRect.mX, attr.mDispRect.mY,
+           (int)attr.mDispRect.mWidth, (int)attr.mDispRect.mHeight);
+    attr.mDispRect.mX = 0;
+    attr.mDispRect.mY = 0;
+    attr.mDispRect.mWidth = 480;
+    attr.mDispRect.mHeight = 360;
+    SOC_MPI_VO_SetVideoLayerAttr(layer, &attr);
+    SOC_MPI_VO_SetVideoLayerPriority(layer, 8);
+    VO_VIDEO_LAYER_ALPHA_S alpha = {0, 150};
+    SOC_MPI_VO_SetVideoLayerAlpha(layer, &alpha);
     return 0;
 }

@@ -43,6 +43,8 @@ int mpp_comm_vo_unbind_clock(int clock, int chn);
 int mpp_comm_vo_bind_clock_layer(int clock, int chn, int layer);
 int mpp_comm_vo_unbind_clock_layer(int clock, int chn, int layer);
 int mpp_comm_vo_get_attr(void);
+/* The outside video layer 11 over the display's top: 480 x 360, priority 8. */
+int SetPriority(void);
 
 #ifdef __cplusplus
 }

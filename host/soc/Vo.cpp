@@ -28,6 +28,7 @@ struct Layer {
     bool chnEnabled = false;
     bool started = true; // a stopped channel shows nothing until started again
     bool shown = true;
+    SOC_CALLBACK_S callback{nullptr, nullptr};
     std::vector<uint32_t> picture; // rect size, empty until a frame arrives
 };
 
@@ -136,6 +137,20 @@ void Draw(soc::LcdPicture& lcd, const Layer& l)
 } // namespace
 
 namespace soc {
+
+bool VoRaiseEvent(int layer, int chn, int event)
+{
+    SOC_CALLBACK_S callback{nullptr, nullptr};
+    WithLayer(layer, [&callback](Layer& l) {
+        callback = l.callback;
+        return 0;
+    });
+    if (callback.callback == nullptr)
+        return false;
+    MPP_CHN_S source = {MOD_ID_VOU, layer, chn};
+    callback.callback(callback.cookie, &source, event, nullptr);
+    return true;
+}
 
 LcdPicture VoComposeLcd()
 {
@@ -257,6 +272,23 @@ int SOC_MPI_VO_SetPubAttr(int dev, const VO_PUB_ATTR_S* pAttr)
         return VoError(soc::Reason::InvalidId);
     State().dev.attr = *pAttr;
     return 0;
+}
+
+int SOC_MPI_VO_AddOutsideVideoLayer(int layer)
+{
+    std::lock_guard<std::mutex> lock(State().mutex);
+    return State().dev.enabled && layer >= 0 && layer < 16 ? 0 : VoError(soc::Reason::NotPermitted);
+}
+
+int SOC_MPI_VO_RegisterCallback(int layer, SOC_CALLBACK_S* pCallback)
+{
+    if (pCallback == nullptr)
+        return VoError(soc::Reason::NullPtr);
+    SOC_CALLBACK_S callback = *pCallback;
+    return WithLayer(layer, [callback](Layer& l) {
+        l.callback = callback;
+        return 0;
+    });
 }
 
 int SOC_MPI_VO_EnableVideoLayer(int layer)

@@ -6,6 +6,7 @@
 #include "mpp_comm/mpp_comm_vi.h"
 #include "mpp_comm/mpp_comm_vo.h"
 #include "mpp_comm/soc_vo.h"
+#include "host/soc/Vo.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -49,6 +50,23 @@ TEST(Glue, DisplayChannelsAndClocks)
     EXPECT_EQ(mpp_comm_vo_clock_destroy(0), 0);
     EXPECT_EQ(mpp_comm_vo_clock_destroy(0), -1) << "gone";
     EXPECT_EQ(mpp_comm_vo_get_attr(), 0);
+
+    // Routine events pass in silence; any other is a red line.
+    for (int event : {1, 257, 258, 5}) {
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(soc::VoRaiseEvent(2 * 4, 2, event));
+        std::string line = testing::internal::GetCapturedStdout();
+        if (event == 5)
+            EXPECT_NE(line.find("ERROR!"), std::string::npos) << line;
+        else
+            EXPECT_EQ(line, "") << event;
+    }
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(SetPriority(), 0);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find(" layer=11,  x="), std::string::npos);
+    ASSERT_EQ(SOC_MPI_VO_GetVideoLayerAttr(11, &attr), 0);
+    EXPECT_EQ(attr.mDispRect.mWidth, 480u);
+    EXPECT_EQ(attr.mDispRect.mHeight, 360u);
     EXPECT_EQ(mpp_comm_vo_chn_destroy(2), 0);
     EXPECT_EQ(mpp_comm_vo_dev_destroy(VO_TYPE_LCD), 0);
 }
