@@ -68,17 +68,24 @@ function(dashrec_gtest name)
   if(ARG_LOCK STREQUAL "engine")
     set(ARG_REALTIME TRUE)
   endif()
+  set(labels)
   if(ARG_REALTIME)
-    list(APPEND properties LABELS realtime)
+    list(APPEND labels realtime)
     set(ARG_REPLAY TRUE)
   endif()
   # Cases whose encoders replay pre-encoded loops: the loops are made before
   # the first of them starts, so none starts its cameras late by making one.
-  if(ARG_REPLAY)
-    list(APPEND properties FIXTURES_REQUIRED replay_loops)
-  endif()
+  # Making them is real-time work of its own on a loaded machine.
   if(ARG_FIXTURES_SETUP)
     list(APPEND properties FIXTURES_SETUP ${ARG_FIXTURES_SETUP})
+    list(APPEND labels realtime)
+  elseif(ARG_REPLAY)
+    list(APPEND properties FIXTURES_REQUIRED replay_loops)
+    list(APPEND labels replay)
+  endif()
+  if(labels)
+    list(REMOVE_DUPLICATES labels)
+    list(APPEND properties LABELS "${labels}")
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
