@@ -52,9 +52,12 @@ function(dashrec_gtest name)
   if(ARG_SANDBOX)
     list(APPEND launcher ${DASHREC_SANDBOX})
   endif()
+  list(APPEND launcher ${CMAKE_CROSSCOMPILING_EMULATOR})
   set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${launcher}")
   # A failed assertion of the program ends it with status 0, as on the board:
   # a case passes only when GoogleTest itself says so.
+  dashrec_test_suite(suite)
+  set(labels ${suite})
   set(properties TIMEOUT ${ARG_TIMEOUT}
     PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test"
     FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]|ERROR: [A-Za-z]+Sanitizer|runtime error:")
@@ -69,7 +72,7 @@ function(dashrec_gtest name)
     set(ARG_REALTIME TRUE)
   endif()
   if(ARG_REALTIME)
-    list(APPEND properties LABELS realtime)
+    list(APPEND labels realtime)
     set(ARG_REPLAY TRUE)
   endif()
   # Cases whose encoders replay pre-encoded loops: the loops are made before
@@ -80,9 +83,18 @@ function(dashrec_gtest name)
   if(ARG_FIXTURES_SETUP)
     list(APPEND properties FIXTURES_SETUP ${ARG_FIXTURES_SETUP})
   endif()
+  string(REPLACE ";" "\\;" labels "${labels}")
+  list(APPEND properties LABELS "${labels}")
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES ${properties})
+endfunction()
+
+# The suite a test belongs to, by its folder under tests/: a label, so that
+# a run can pick whole suites (host/scripts/test-armhf.sh).
+function(dashrec_test_suite out)
+  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  set(${out} suite:${folder} PARENT_SCOPE)
 endfunction()
 
 # The tests' own code is built without optimisation: it is most of what the
@@ -114,7 +126,8 @@ function(dashrec_script_test name)
     list(APPEND cmd ${DASHREC_SANDBOX})
   endif()
   add_test(NAME ${name} COMMAND ${cmd} ${ARG_COMMAND} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  dashrec_test_suite(suite)
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS ${suite})
 endfunction()
 
 # Adds every CMakeLists.txt one level below the calling folder.
