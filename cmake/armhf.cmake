@@ -26,6 +26,7 @@ endif()
 set(ENV{PKG_CONFIG_LIBDIR} ${pc_path})
 set(ENV{PKG_CONFIG_PATH} "")
 
-# The armhf loader and libraries live in the multiarch tree; the prefix gives
-# qemu the cross toolchain's copies first.
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L /usr/${triplet})
+# Programs run on the multiarch tree's loader and C library (libc6:armhf).
+# Not with "-L /usr/${triplet}": that loader, of the cross toolchain, would
+# meet the multiarch tree's libc.so.6 of another build, and threads crash.
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm)
