@@ -29,8 +29,12 @@ set(DASHREC_SANDBOX ${CMAKE_SOURCE_DIR}/host/sandbox/sandbox.py)
 # as in the sandbox (python3 above all: a version manager's shim costs seconds
 # a call); a sandboxed case has a network of its own, so the device's fixed
 # ports are free to cases that run at once.
+# DASHREC_EMULATOR is what runs the build's own programs (empty unless the
+# build is for another architecture): a test that starts one puts it first.
+string(JOIN " " emulator ${CMAKE_CROSSCOMPILING_EMULATOR})
 set(DASHREC_TEST_ENV env DASHREC_SOURCE_DIR=${CMAKE_SOURCE_DIR} DASHREC_BINARY_DIR=${CMAKE_BINARY_DIR}
-  SDL_VIDEODRIVER=dummy "PATH=/usr/sbin:/usr/bin:/sbin:/bin:$ENV{PATH}" DASHREC_SANDBOX_NETWORK=own)
+  SDL_VIDEODRIVER=dummy "PATH=/usr/sbin:/usr/bin:/sbin:/bin:$ENV{PATH}" DASHREC_SANDBOX_NETWORK=own
+  "DASHREC_EMULATOR=${emulator}")
 
 # dashrec_gtest(NAME SOURCES ... [LIBS ...] [SANDBOX] [REPLAY] [REALTIME]
 #               [TIMEOUT s] [LOCK name] [FIXTURES_SETUP f]):
@@ -47,6 +51,7 @@ function(dashrec_gtest name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
+  dashrec_test_timeout(ARG_TIMEOUT)
   # The launcher of every case (and of the listing of cases).
   set(launcher ${DASHREC_TEST_ENV})
   if(ARG_SANDBOX)
@@ -97,6 +102,15 @@ function(dashrec_test_suite out)
   set(${out} suite:${folder} PARENT_SCOPE)
 endfunction()
 
+# A build for another architecture runs its tests in an emulator, several
+# times slower than the PC: its time limits are five times as long.
+function(dashrec_test_timeout variable)
+  if(CMAKE_CROSSCOMPILING_EMULATOR)
+    math(EXPR longer "${${variable}} * 5")
+    set(${variable} ${longer} PARENT_SCOPE)
+  endif()
+endfunction()
+
 # The tests' own code is built without optimisation: it is most of what the
 # build compiles and none of what it measures, so a two-core machine builds
 # the suite in far less time. What it tests, the product's libraries, is
@@ -121,6 +135,7 @@ function(dashrec_script_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
+  dashrec_test_timeout(ARG_TIMEOUT)
   set(cmd ${DASHREC_TEST_ENV})
   if(ARG_SANDBOX)
     list(APPEND cmd ${DASHREC_SANDBOX})

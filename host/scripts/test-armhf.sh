@@ -74,24 +74,46 @@ fi
 toolchain=(-DCMAKE_TOOLCHAIN_FILE="$top/cmake/armhf.cmake" -DDASHREC_ARMHF_DEPS="$deps")
 launcher=()
 command -v ccache > /dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-host/scripts/build.sh build/armhf "${toolchain[@]}" "${launcher[@]}"
+configure() {
+    local dir=$1
+    shift
+    mkdir -p "$dir"
+    cmake -S . -B "$dir" -G Ninja -Wno-dev "${toolchain[@]}" "${launcher[@]}" "$@" > "$dir/configure.log" 2>&1 ||
+        { cat "$dir/configure.log"; exit 1; }
+}
 
-# The board's own configuration: every product source compiles for ARM.
-mkdir -p build/armhf-device
-cmake -S . -B build/armhf-device -G Ninja -Wno-dev "${toolchain[@]}" "${launcher[@]}" \
-    -DDASHREC_PLATFORM=device -DDASHREC_TESTS=OFF > build/armhf-device/configure.log 2>&1 ||
-    { cat build/armhf-device/configure.log; exit 1; }
+# The board's own configuration: every product source compiles for ARM
+# (objects only: linking needs the vendor's libraries).
+configure build/armhf-device -DDASHREC_PLATFORM=device -DDASHREC_TESTS=OFF
 mapfile -t objects < <(ninja -C build/armhf-device -t targets all | sed -n 's/^\([^:]*\.o\): .*/\1/p')
 ninja -C build/armhf-device "${objects[@]}"
 
-# The suites of the program's own logic. Left out: the real-time cases
-# (label "realtime": cameras and encoders in real time, far too slow under
-# emulation), and the suites of the media engine, recording, playback, video
-# output, live view, run mode, recorder, service screens, menus, phone app,
-# storage, sensors and the integration runs, which stand on that engine or on
-# the card's loop devices and mounts.
-suites='^(core_|bus_|timer_|log_|prefs_|pref_|eeprom|rtc|devices_|ui_|draw_|window_|scanner_|cardform|assist_|adas|speedcam|phonelink_framing|bmnet)'
+# The host configuration, with the suites of the program's own logic and the
+# programs they start. Left out, as they stand on the media engine running in
+# real time, which emulation cannot keep up with, or on the card's loop
+# devices and mounts: the engine, recording, playback, video output, live
+# view, run mode, recorder, service screens, menus, phone app, storage,
+# sensors and GPS update suites and the integration runs.
+suites=(core prefs devices ui cardform assist speedcam phonelink)
+targets=(core_tests prefs_test devices_micom devices_gpio devices_led devices_polling_gpio devices_scenario
+    devices_boardsim boardsim ui_scanner_test ui_draw_test ui_window_test cardform_test cardform_tools_test
+    cardform cardaudit assist_tests assist_callback_tests assist_lane_core_tests assist_lane_tests
+    assist_collision_tests speedcam_db_tests speedcam_tests phonelink_tests dashrec dashrec_rsc sound_clips)
+configure build/armhf
+ninja -C build/armhf "${targets[@]}"
+
+# Cases left out of those suites, and why:
+# - the cases labelled "realtime" and the RTSP live streams (LiveStream.*):
+#   cameras and encoders in real time;
+# - ui_scanner_fuzz: a fuzzer built and run for the PC's own architecture;
+# - PrefDeathTest.*: GoogleTest's "threadsafe" death tests run the test
+#   program again, and an ARM program can start another only where the
+#   kernel hands ARM programs to qemu (binfmt_misc), which this run does not
+#   set up machine-wide.
+left_out='^(ui_scanner_fuzz|LiveStream\..*|PrefDeathTest\..*)$'
+labels="^suite:($(IFS='|'; echo "${suites[*]}"))\$"
 status=0
-ctest --test-dir build/armhf -j "$(nproc)" --output-on-failure --timeout 900 -LE realtime -R "$suites" || status=$?
+ctest --test-dir build/armhf -j "$(nproc)" --output-on-failure --timeout 900 \
+    -L "$labels" -LE realtime -E "$left_out" || status=$?
 echo "test-armhf: $((SECONDS - start)) s"
 exit "$status"
