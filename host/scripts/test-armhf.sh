@@ -94,7 +94,7 @@ ninja -C build/armhf-device "${objects[@]}"
 # devices and mounts: the engine, recording, playback, video output, live
 # view, run mode, recorder, service screens, menus, phone app, storage,
 # sensors and GPS update suites and the integration runs.
-suites=(core prefs devices ui cardform assist speedcam phonelink)
+suites=(core prefs devices ui cardform assist speedcam)
 targets=(core_tests prefs_test devices_micom devices_gpio devices_led devices_polling_gpio devices_scenario
     devices_boardsim boardsim ui_scanner_test ui_draw_test ui_window_test cardform_test cardform_tools_test
     cardform cardaudit assist_tests assist_callback_tests assist_lane_core_tests assist_lane_tests
@@ -103,17 +103,36 @@ configure build/armhf
 ninja -C build/armhf "${targets[@]}"
 
 # Cases left out of those suites, and why:
-# - the cases labelled "realtime" and the RTSP live streams (LiveStream.*):
-#   cameras and encoders in real time;
+# - the RTSP live streams (LiveStream.*), and whatever else is labelled
+#   "realtime" in them: cameras and encoders in real time. The phone link's
+#   program is labelled so for its live streams; its framing, command and
+#   download cases run, without the pre-encoded loops that only the streams
+#   replay (the loops' maker would encode H.265 under emulation);
 # - ui_scanner_fuzz: a fuzzer built and run for the PC's own architecture;
 # - PrefDeathTest.*: GoogleTest's "threadsafe" death tests run the test
 #   program again, and an ARM program can start another only where the
 #   kernel hands ARM programs to qemu (binfmt_misc), which this run does not
-#   set up machine-wide.
-left_out='^(ui_scanner_fuzz|LiveStream\..*|PrefDeathTest\..*)$'
-labels="^suite:($(IFS='|'; echo "${suites[*]}"))\$"
+#   set up machine-wide;
+# - Bus.MessagesFromSeveralThreadsArriveIntactAndInOrder: four threads send
+#   at the pace of the device's; the bus drops what a full queue cannot take
+#   (as designed), and an emulated receiver falls behind them;
+# - Detectors.OffTimerCountsTheCarriedOverDurationAndTakesItsLimitFromThePreferences:
+#   steps its clock through nine hours of 100 ms ticks, which emulation does
+#   not finish within its limit.
+# A case of the board simulator's timeline can miss its mark on a loaded
+# machine under emulation: the failed cases run once more.
+left_out='^(ui_scanner_fuzz|LiveStream\..*|PrefDeathTest\..*|Bus\.MessagesFromSeveralThreadsArriveIntactAndInOrder'
+left_out+='|Detectors\.OffTimerCountsTheCarriedOverDurationAndTakesItsLimitFromThePreferences)$'
+run_suites() {
+    local labels
+    labels="^suite:($(IFS='|'; echo "$*"))\$"
+    ctest --test-dir build/armhf -j "$(nproc)" --output-on-failure --timeout 900 -L "$labels" -E "$left_out" \
+        -FS replay_loops "${ctest_args[@]}" || ctest --test-dir build/armhf --output-on-failure --rerun-failed
+}
 status=0
-ctest --test-dir build/armhf -j "$(nproc)" --output-on-failure --timeout 900 \
-    -L "$labels" -LE realtime -E "$left_out" || status=$?
+ctest_args=(-LE realtime)
+run_suites "${suites[@]}" || status=$?
+ctest_args=()
+run_suites phonelink || status=$?
 echo "test-armhf: $((SECONDS - start)) s"
 exit "$status"
