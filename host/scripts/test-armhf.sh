@@ -108,7 +108,6 @@ ninja -C build/armhf "${targets[@]}"
 #   program is labelled so for its live streams; its framing, command and
 #   download cases run, without the pre-encoded loops that only the streams
 #   replay (the loops' maker would encode H.265 under emulation);
-# - ui_scanner_fuzz: a fuzzer built and run for the PC's own architecture;
 # - PrefDeathTest.*: GoogleTest's "threadsafe" death tests run the test
 #   program again, and an ARM program can start another only where the
 #   kernel hands ARM programs to qemu (binfmt_misc), which this run does not
@@ -121,7 +120,7 @@ ninja -C build/armhf "${targets[@]}"
 #   not finish within its limit.
 # A case of the board simulator's timeline can miss its mark on a loaded
 # machine under emulation: the failed cases run once more.
-left_out='^(ui_scanner_fuzz|LiveStream\..*|PrefDeathTest\..*|Bus\.MessagesFromSeveralThreadsArriveIntactAndInOrder'
+left_out='^(LiveStream\..*|PrefDeathTest\..*|Bus\.MessagesFromSeveralThreadsArriveIntactAndInOrder'
 left_out+='|Detectors\.OffTimerCountsTheCarriedOverDurationAndTakesItsLimitFromThePreferences)$'
 run_suites() {
     local labels
