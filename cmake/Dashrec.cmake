@@ -163,8 +163,11 @@ if(DASHREC_CLANGXX AND NOT CMAKE_CROSSCOMPILING)
   execute_process(COMMAND ${DASHREC_CLANGXX} -print-file-name=libclang_rt.fuzzer-x86_64.a
     OUTPUT_VARIABLE DASHREC_FUZZER_RUNTIME OUTPUT_STRIP_TRAILING_WHITESPACE)
 endif()
-if(NOT DASHREC_CLANGXX OR NOT EXISTS "${DASHREC_FUZZER_RUNTIME}")
-  message(STATUS "clang++ with libFuzzer not found: the fuzz targets are not built")
+if(DASHREC_CLANGXX AND EXISTS "${DASHREC_FUZZER_RUNTIME}")
+  set(DASHREC_FUZZ TRUE)
+else()
+  set(DASHREC_FUZZ FALSE)
+  message(STATUS "no clang++ with libFuzzer for this architecture: the fuzz targets are not built")
 endif()
 
 # dashrec_fuzz(NAME SOURCES ... [LIBS ...] [SEEDS ...] [DICT file] [MAX_LEN n]
@@ -175,7 +178,7 @@ endif()
 # comes from LIBS, built as usual. SEEDS are files or folders of inputs the
 # run starts from; crash inputs kept there are replayed by every run.
 function(dashrec_fuzz name)
-  if(NOT DASHREC_CLANGXX OR NOT EXISTS "${DASHREC_FUZZER_RUNTIME}")
+  if(NOT DASHREC_FUZZ)
     return()
   endif()
   cmake_parse_arguments(ARG "SANDBOX" "DICT;MAX_LEN;SECONDS" "SOURCES;LIBS;SEEDS" ${ARGN})
