@@ -29,8 +29,12 @@ set(DASHREC_SANDBOX ${CMAKE_SOURCE_DIR}/host/sandbox/sandbox.py)
 # as in the sandbox (python3 above all: a version manager's shim costs seconds
 # a call); a sandboxed case has a network of its own, so the device's fixed
 # ports are free to cases that run at once.
+# DASHREC_EMULATOR is what runs the build's own programs (empty unless the
+# build is for another architecture): a test that starts one puts it first.
+string(JOIN " " emulator ${CMAKE_CROSSCOMPILING_EMULATOR})
 set(DASHREC_TEST_ENV env DASHREC_SOURCE_DIR=${CMAKE_SOURCE_DIR} DASHREC_BINARY_DIR=${CMAKE_BINARY_DIR}
-  SDL_VIDEODRIVER=dummy "PATH=/usr/sbin:/usr/bin:/sbin:/bin:$ENV{PATH}" DASHREC_SANDBOX_NETWORK=own)
+  SDL_VIDEODRIVER=dummy "PATH=/usr/sbin:/usr/bin:/sbin:/bin:$ENV{PATH}" DASHREC_SANDBOX_NETWORK=own
+  "DASHREC_EMULATOR=${emulator}")
 
 # dashrec_gtest(NAME SOURCES ... [LIBS ...] [SANDBOX] [REPLAY] [REALTIME]
 #               [TIMEOUT s] [LOCK name] [FIXTURES_SETUP f]):
@@ -47,14 +51,18 @@ function(dashrec_gtest name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
+  dashrec_test_timeout(ARG_TIMEOUT)
   # The launcher of every case (and of the listing of cases).
   set(launcher ${DASHREC_TEST_ENV})
   if(ARG_SANDBOX)
     list(APPEND launcher ${DASHREC_SANDBOX})
   endif()
+  list(APPEND launcher ${CMAKE_CROSSCOMPILING_EMULATOR})
   set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${launcher}")
   # A failed assertion of the program ends it with status 0, as on the board:
   # a case passes only when GoogleTest itself says so.
+  dashrec_test_suite(suite)
+  set(labels ${suite})
   set(properties TIMEOUT ${ARG_TIMEOUT}
     PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test"
     FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]|ERROR: [A-Za-z]+Sanitizer|runtime error:")
@@ -68,21 +76,46 @@ function(dashrec_gtest name)
   if(ARG_LOCK STREQUAL "engine")
     set(ARG_REALTIME TRUE)
   endif()
+  set(labels)
   if(ARG_REALTIME)
-    list(APPEND properties LABELS realtime)
+    list(APPEND labels realtime)
     set(ARG_REPLAY TRUE)
   endif()
   # Cases whose encoders replay pre-encoded loops: the loops are made before
   # the first of them starts, so none starts its cameras late by making one.
-  if(ARG_REPLAY)
-    list(APPEND properties FIXTURES_REQUIRED replay_loops)
-  endif()
+  # Making them is real-time work of its own on a loaded machine.
   if(ARG_FIXTURES_SETUP)
     list(APPEND properties FIXTURES_SETUP ${ARG_FIXTURES_SETUP})
+    list(APPEND labels realtime)
+  elseif(ARG_REPLAY)
+    list(APPEND properties FIXTURES_REQUIRED replay_loops)
+    list(APPEND labels replay)
   endif()
+  if(labels)
+    list(REMOVE_DUPLICATES labels)
+    list(APPEND properties LABELS "${labels}")
+  endif()
+  string(REPLACE ";" "\\;" labels "${labels}")
+  list(APPEND properties LABELS "${labels}")
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES ${properties})
+endfunction()
+
+# The suite a test belongs to, by its folder under tests/: a label, so that
+# a run can pick whole suites (host/scripts/test-armhf.sh).
+function(dashrec_test_suite out)
+  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  set(${out} suite:${folder} PARENT_SCOPE)
+endfunction()
+
+# A build for another architecture runs its tests in an emulator, several
+# times slower than the PC: its time limits are five times as long.
+function(dashrec_test_timeout variable)
+  if(CMAKE_CROSSCOMPILING_EMULATOR)
+    math(EXPR longer "${${variable}} * 5")
+    set(${variable} ${longer} PARENT_SCOPE)
+  endif()
 endfunction()
 
 # The tests' own code is built without optimisation: it is most of what the
@@ -109,12 +142,14 @@ function(dashrec_script_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
+  dashrec_test_timeout(ARG_TIMEOUT)
   set(cmd ${DASHREC_TEST_ENV})
   if(ARG_SANDBOX)
     list(APPEND cmd ${DASHREC_SANDBOX})
   endif()
   add_test(NAME ${name} COMMAND ${cmd} ${ARG_COMMAND} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  dashrec_test_suite(suite)
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS ${suite})
 endfunction()
 
 # Adds every CMakeLists.txt one level below the calling folder.
@@ -128,14 +163,18 @@ function(dashrec_add_children)
 endfunction()
 
 # Fuzz targets are built by clang with libFuzzer, beside whatever compiler
-# builds the tree; without it there are none.
+# builds the tree; without it, or in a build for another architecture, there
+# are none.
 find_program(DASHREC_CLANGXX NAMES clang++ clang++-14)
-if(DASHREC_CLANGXX)
+if(DASHREC_CLANGXX AND NOT CMAKE_CROSSCOMPILING)
   execute_process(COMMAND ${DASHREC_CLANGXX} -print-file-name=libclang_rt.fuzzer-x86_64.a
     OUTPUT_VARIABLE DASHREC_FUZZER_RUNTIME OUTPUT_STRIP_TRAILING_WHITESPACE)
 endif()
-if(NOT DASHREC_CLANGXX OR NOT EXISTS "${DASHREC_FUZZER_RUNTIME}")
-  message(STATUS "clang++ with libFuzzer not found: the fuzz targets are not built")
+if(DASHREC_CLANGXX AND EXISTS "${DASHREC_FUZZER_RUNTIME}")
+  set(DASHREC_FUZZ TRUE)
+else()
+  set(DASHREC_FUZZ FALSE)
+  message(STATUS "no clang++ with libFuzzer for this architecture: the fuzz targets are not built")
 endif()
 
 # dashrec_fuzz(NAME SOURCES ... [LIBS ...] [SEEDS ...] [DICT file] [MAX_LEN n]
@@ -146,7 +185,7 @@ endif()
 # comes from LIBS, built as usual. SEEDS are files or folders of inputs the
 # run starts from; crash inputs kept there are replayed by every run.
 function(dashrec_fuzz name)
-  if(NOT DASHREC_CLANGXX OR NOT EXISTS "${DASHREC_FUZZER_RUNTIME}")
+  if(NOT DASHREC_FUZZ)
     return()
   endif()
   cmake_parse_arguments(ARG "SANDBOX" "DICT;MAX_LEN;SECONDS" "SOURCES;LIBS;SEEDS" ${ARGN})

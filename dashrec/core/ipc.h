@@ -3,6 +3,7 @@
 // a Unix-domain socket "/tmp/uds_<key>".
 
 #include <cstdint>
+#include <cstddef>
 #include <sys/un.h>
 
 struct ipc_msg_t {
@@ -12,6 +13,11 @@ struct ipc_msg_t {
     int32_t param2 = 0;
     void* ptr = nullptr; // meaningful only inside this process
 };
+// Sent as it lies in memory: four 32-bit fields and the pointer, no padding
+// (20 bytes on the board, 24 where pointers are 64 bits).
+static_assert(offsetof(ipc_msg_t, ptr) == 16 && sizeof(ipc_msg_t) == 16 + sizeof(void*),
+              "the bus record's layout");
+static_assert(sizeof(void*) != 4 || sizeof(ipc_msg_t) == 20, "the board's 20-byte bus record");
 
 struct ipc_handle_t {
     int fd = -1;

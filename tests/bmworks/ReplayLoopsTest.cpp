@@ -24,7 +24,7 @@ BmWorks* Encoding(VideoSize front, VideoSize rear)
             mux.mVideo.RunVideoEnc();
     });
     for (BmMux& mux : works->bmMux)
-        EXPECT_TRUE(WaitFor([&] { return mux.mVideo.mVideoBuffer.GetLastBufferTime() != 0; }, 300000));
+        EXPECT_TRUE(WaitFor([&] { return mux.mVideo.mVideoBuffer.GetLastBufferTime() != 0; }, 420000));
     return works;
 }
 
@@ -39,7 +39,7 @@ void ReduceRearRate(BmWorks* works)
         size_t units = 0;
         OnEngine([&] { units = Units(rear.mVideoBuffer, changed).size(); });
         return units > 0;
-    }, 300000));
+    }, 420000));
 }
 
 // The recorder's own sizes, and the rear's reduced rate of the rate tests.

@@ -5,8 +5,9 @@
 # cardaudit accepts the card as written and as the recorder uses it, and
 # refuses other arguments, a recording left hidden and a broken chain.
 set -euo pipefail
-cardform=$1
-cardaudit=$2
+# A program of another architecture runs through the emulator the build names.
+cardform=(${DASHREC_EMULATOR:-} "$1")
+cardaudit=(${DASHREC_EMULATOR:-} "$2")
 work=$(mktemp -d "${DASHREC_BINARY_DIR:-/tmp}/cardpeers.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 export MTOOLS_SKIP_CHECK=1
@@ -76,7 +77,7 @@ write_and_check() {
     local image=$work/$name.img log=$work/$name.log
     rm -f "$image"
     truncate -s $((SECTORS * 512)) "$image"
-    "$cardform" "$image" "$front" "$rear" "$fps" "$pfps" "$@" > "$log" || fail "$name: cardform $(tail -5 "$log")"
+    "${cardform[@]}" "$image" "$front" "$rear" "$fps" "$pfps" "$@" > "$log" || fail "$name: cardform $(tail -5 "$log")"
     grep -q "Cardform::ForceFlush() OK" "$log" && grep -q "^Write OK$" "$log" || fail "$name: success lines"
     check_fsck "$image" "$offset_mib"
 
@@ -104,7 +105,7 @@ write_and_check() {
         check_folder "$drive" PARKING/NORMAL "$parking_files" $((park_front * c)) $((park_rear * c))
         check_folder "$drive" PARKING/EVENT "$(reported "$log" ParkingEventFiles)" $((park_front * c)) $((park_rear * c))
     fi
-    "$cardaudit" "$image" "$front" "$rear" "$fps" "$pfps" "${audit_options[@]}" > "$work/audit.txt" ||
+    "${cardaudit[@]}" "$image" "$front" "$rear" "$fps" "$pfps" "${audit_options[@]}" > "$work/audit.txt" ||
         fail "$name: cardaudit $(tail -5 "$work/audit.txt")"
     grep -q "^                     Verify OK$" "$work/audit.txt" || fail "$name: no Verify OK"
 }
@@ -125,7 +126,7 @@ write_and_check emmc-no-mstar 0 two shd hd 25 7 emmc x y
 # The first SD card as the recorder leaves it, and broken.
 sd=$work/sd.img
 audit() {
-    "$cardaudit" "$sd" "$@" > "$work/audit.txt"
+    "${cardaudit[@]}" "$sd" "$@" > "$work/audit.txt"
 }
 expect_fail() {
     local status=0
@@ -171,11 +172,11 @@ audit wqhd fhd 27 16 || fail "entry behind the last file"
 
 # A card that cannot be written: the write fails, cardform says so and exits 1.
 status=0
-(trap '' XFSZ; ulimit -f 2048; exec "$cardform" "$sd" wqhd fhd 27 16) > "$work/full.txt" || status=$?
+(trap '' XFSZ; ulimit -f 2048; exec "${cardform[@]}" "$sd" wqhd fhd 27 16) > "$work/full.txt" || status=$?
 [[ $status == 1 ]] || fail "unwritable card gave status $status"
 grep -q "^Write FAIL$" "$work/full.txt" && ! grep -q "^Write OK$" "$work/full.txt" || fail "unwritable card lines"
 status=0
-"$cardform" "$work/missing.img" wqhd fhd 27 16 > "$work/missing.txt" || status=$?
+"${cardform[@]}" "$work/missing.img" wqhd fhd 27 16 > "$work/missing.txt" || status=$?
 [[ $status == 1 && $(tail -1 "$work/missing.txt") == "usage: cardform /dev/mmcblk0 wqhd fhd 27 16 [aging] [emmc] [mstar]" ]] ||
     fail "missing device gave $status"
 echo "cardform peers OK"

@@ -33,9 +33,12 @@ void Touch(const std::string& path)
     std::ofstream(path) << "[settings]\n";
 }
 
+// The program as a shell command, through the build's emulator when it has one.
 std::string Dashrec()
 {
-    return std::string(std::getenv("DASHREC_BINARY_DIR")) + "/dashrec/dashrec";
+    const char* emulator = std::getenv("DASHREC_EMULATOR");
+    std::string command = emulator && *emulator ? std::string(emulator) + " " : "";
+    return command + std::getenv("DASHREC_BINARY_DIR") + "/dashrec/dashrec";
 }
 
 TEST(Startup, VersionArgumentWritesVersionAndLeavesTheMcuLineAlone)

@@ -3,10 +3,11 @@
 # answers START on /dev/ttyS1 with the MCU's information frame, records the
 # program's frames in "$DASHREC_HOST_DIR/mcu.log" and ends at power-off.
 set -euo pipefail
-sim=$1
+# A program of another architecture runs through the emulator the build names.
+sim=(${DASHREC_EMULATOR:-} "$1")
 
 printf '0s acc on 12.4V\n' > /tmp/drive.scn
-coproc SIM { "$sim" /tmp/drive.scn; }
+coproc SIM { "${sim[@]}" /tmp/drive.scn; }
 sim_pid=$SIM_PID
 trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
 read -r -t 5 ready <&"${SIM[0]}"
