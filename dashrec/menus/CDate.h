@@ -10,8 +10,8 @@ namespace vk {
 
 class CDate : public SettingsWindow {
 public:
-    static const int BASE_YEAR = 2021;
-    static const int LAST_YEAR = 2050;
+    static constexpr int BASE_YEAR = 2021;
+    static constexpr int LAST_YEAR = 2050;
 
     enum SETTIME_BUTTON_ID {
         HOME, MENU_RETURN, YEAR, MONTH, DAY, HOUR, MINUTE, AMPM, GMT, VALUE_DOWN_BUTTON, VALUE_UP_BUTTON, SAVE,
