@@ -28,9 +28,10 @@ ctest_run || status=$?
 ((status != 0)) || exit 0
 
 # The cases labelled "realtime" run cameras and encoders in real time (the
-# engine, recording, video output, playback, live view, run mode and service
-# screens, and the integration runs of the recorder): a loaded machine may
-# make one miss its mark, so those, and only those, run once more.
+# engine, recording, video output, playback, the phone's live stream, live
+# view, run mode and service screens, and the integration runs of the
+# recorder): a loaded machine may make one miss its mark, so those, and only
+# those, run once more.
 failed=$(sed 's/^[0-9]*://' "$dir/Testing/Temporary/LastTestsFailed.log")
 realtime=$(ctest --test-dir "$dir" -N -L realtime | sed -n 's/^ *Test *#[0-9]*: //p')
 others=$(grep -vxF -f <(echo "$realtime") <<< "$failed" || true)

@@ -4,4 +4,4 @@ set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
 build=${1:-$top/build/dev}
 ninja -C "$build" phonelink_bench > /dev/null
-exec "$top/host/sandbox/sandbox.sh" "$build/tests/phonelink/phonelink_bench" > /dev/null
+DASHREC_SANDBOX_NETWORK=own exec "$top/host/sandbox/sandbox.sh" "$build/tests/phonelink/phonelink_bench" > /dev/null
