@@ -2,6 +2,7 @@
 
 #include "bmworks/BmLog.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <gst/app/gstappsink.h>
 #include <mutex>
@@ -209,7 +210,10 @@ void BmDemux::OnDiscovered(GstDiscovererInfo* info, GError* err)
         return;
     }
     GstClockTime duration = gst_discoverer_info_get_duration(info);
-    mDurationMsec = static_cast<int32_t>(duration / GST_MSECOND);
+    // -1 is kept for a file that cannot be played: an unknown duration counts as 0.
+    mDurationMsec = GST_CLOCK_TIME_IS_VALID(duration)
+        ? static_cast<int32_t>(std::min<GstClockTime>(duration / GST_MSECOND, INT32_MAX))
+        : 0;
     PrintResult(result, gst_discoverer_info_get_uri(info), err, info);
     if (GST_CLOCK_TIME_IS_VALID(duration))
         printf("\nDuration: %" GST_TIME_FORMAT "\n", GST_TIME_ARGS(duration));

@@ -116,6 +116,14 @@ gboolean gEndFile(gpointer data)
     return G_SOURCE_REMOVE;
 }
 
+// A Normal file has begun: splitmuxsink named it on its streaming thread,
+// the split time and the other camera's split are the engine's.
+gboolean gNormalFileBegun(gpointer data)
+{
+    static_cast<BmMux*>(data)->NormalFileBegun();
+    return G_SOURCE_REMOVE;
+}
+
 gboolean gSetNullAll(gpointer data)
 {
     auto* mux = static_cast<BmMux*>(data);
@@ -517,12 +525,16 @@ char* BmMux::NewFilename(RecordType type, guint fragment)
     // working folder.
     char* name = FilenameCallback != nullptr ? FilenameCallback(mVideo.mCameraPosition, type) : nullptr;
     char* path = g_strdup(name != nullptr ? name : "/dev/null");
-    if (type == Normal) {
-        mNormalSplitTime = BmClock::Inst()->Sec();
-        if (NormalSplitCallback != nullptr)
-            NormalSplitCallback(mVideo.mCameraPosition, Normal);
-    }
+    if (type == Normal)
+        g_idle_add(gNormalFileBegun, this);
     return path;
+}
+
+void BmMux::NormalFileBegun()
+{
+    mNormalSplitTime = BmClock::Inst()->Sec();
+    if (NormalSplitCallback != nullptr)
+        NormalSplitCallback(mVideo.mCameraPosition, Normal);
 }
 
 int64_t BmMux::GetBufferTimeDiffUsec(RecordType type)

@@ -2,7 +2,8 @@
 // The recording object of one camera: its video path and, per record type,
 // a GStreamer pipeline that reads the pre-record buffers (video, audio,
 // subtitle) and writes them through splitmuxsink and qtmux into the files
-// the program names. Everything but NewFilename runs on the engine thread.
+// the program names. Everything but NewFilename runs on the engine thread;
+// NewFilename hands what follows a new file to it.
 
 #include "bmworks/BmTypes.h"
 #include "bmworks/BmRtsp.h"
@@ -76,6 +77,9 @@ public:
     void ReadDataAudio(RecordType type);
     void ReadDataSubtitle(RecordType type);
     char* NewFilename(RecordType type, guint fragment);
+    // On the engine thread after a Normal file was named: its split time, then
+    // the other camera's split (the normal-split callback).
+    void NormalFileBegun();
     void SetNull(RecordType type);
     void SetNullAll();
     void ReportBusMessage(RecordType type, GstMessage* message, bool error);

@@ -2,7 +2,6 @@
 
 #include "bmworks/BmLog.h"
 #include "bmworks/bmworks.h"
-#include "dashrec/core/SystemClock.h"
 
 #include <glib.h>
 
@@ -35,6 +34,18 @@ gboolean gDrawToBitmapTask(gpointer data)
     return 1;
 }
 
+gboolean gStartOverlay(gpointer data)
+{
+    static_cast<BmOverlay*>(data)->StartOnEngine();
+    return G_SOURCE_REMOVE;
+}
+
+gboolean gStopOverlay(gpointer data)
+{
+    static_cast<BmOverlay*>(data)->StopOnEngine();
+    return G_SOURCE_REMOVE;
+}
+
 void LogRegionError(int line)
 {
     BmPrintRule('*', 76);
@@ -58,18 +69,25 @@ BmOverlay::BmOverlay()
     mClockBitmap = BlockBitmap(mBitmapDataClock, CLOCK_WIDTH, CLOCK_HEIGHT);
 }
 
-void BmOverlay::SetDrawClockCallback(void* (*callback)(int, std::string))
-{
-    DrawClockCallback = callback;
-}
-
 void BmOverlay::SetText(std::string text)
 {
     std::lock_guard<std::mutex> lock(mTextMutex);
     newText = std::move(text);
 }
 
+// The engine loop's thread owns the default context while it runs; before
+// that (and on that thread) the work is done at once.
 void BmOverlay::Start()
+{
+    g_main_context_invoke(nullptr, gStartOverlay, this);
+}
+
+void BmOverlay::Stop()
+{
+    g_main_context_invoke(nullptr, gStopOverlay, this);
+}
+
+void BmOverlay::StartOnEngine()
 {
     mBitmapDataText[0] = mBitmapDataClock[0] = 0;
     mBitmapDataText[BITMAP_SIZE - 1] = mBitmapDataClock[BITMAP_SIZE - 1] = GUARD_WORD;
@@ -78,7 +96,7 @@ void BmOverlay::Start()
         mDrawToBitmapTaskId = g_timeout_add(100, gDrawToBitmapTask, this);
 }
 
-void BmOverlay::Stop()
+void BmOverlay::StopOnEngine()
 {
     if (mDrawToBitmapTaskId != 0)
         g_source_remove(mDrawToBitmapTaskId);
@@ -91,7 +109,7 @@ void BmOverlay::SetClock()
         newClock = " ";
         return;
     }
-    time_t now = vk::SystemClock::Now().tv_sec;
+    time_t now = mWallClock.load()();
     struct tm t {};
     localtime_r(&now, &t);
     char text[64];
@@ -175,7 +193,8 @@ void BmOverlay::UpdateRegion()
     if (newClock == lastUpdateClock)
         return;
     lastUpdateClock = newClock;
-    if (DrawClockCallback == nullptr) {
+    DrawClockFunction draw = DrawClockCallback;
+    if (draw == nullptr) {
         mBitmapDataClock[BITMAP_SIZE - 1] = GUARD_WORD;
         DrawTextToBitmap(lastUpdateClock, mClockBitmap);
         if (mBitmapDataClock[BITMAP_SIZE - 1] != GUARD_WORD) {
@@ -189,23 +208,23 @@ void BmOverlay::UpdateRegion()
     for (int camera = 0; camera < MaxCam; camera++) {
         if (mRegionsText[camera].targetHandle == -1)
             continue;
-        if (DrawClockCallback == nullptr)
+        if (draw == nullptr)
             SOC_MPI_RGN_SetBitMap(camera + CLOCK_HANDLE_OFFSET, &mClockBitmap);
         else
-            SetCallbackPictures(static_cast<CameraPosition>(camera));
+            SetCallbackPictures(static_cast<CameraPosition>(camera), draw);
     }
 }
 
 // The user interface draws the clock at the video's size, and its debug
 // text, if it has one, into the text region.
-void BmOverlay::SetCallbackPictures(CameraPosition camera)
+void BmOverlay::SetCallbackPictures(CameraPosition camera, DrawClockFunction draw)
 {
     Region& r = mRegionsText[camera];
     int vs = BmWorks::GetVideoSize(r.height);
-    r.mBitmap.mpData = DrawClockCallback(vs, ymd != 0 ? lastUpdateClock : std::string());
+    r.mBitmap.mpData = draw(vs, ymd != 0 ? lastUpdateClock : std::string());
     if (r.mBitmap.mpData != nullptr)
         SOC_MPI_RGN_SetBitMap(camera + CLOCK_HANDLE_OFFSET, &r.mBitmap);
-    r.mBitmap.mpData = DrawClockCallback(vs + 100, std::string());
+    r.mBitmap.mpData = draw(vs + 100, std::string());
     if (r.mBitmap.mpData != nullptr)
         SOC_MPI_RGN_SetBitMap(camera, &r.mBitmap);
 }

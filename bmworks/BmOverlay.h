@@ -8,7 +8,9 @@
 #include "common/FontEnglish28.h"
 #include "mpp_comm/soc_rgn.h"
 
+#include <atomic>
 #include <cstdint>
+#include <ctime>
 #include <mutex>
 #include <string>
 
@@ -29,12 +31,20 @@ public:
         BITMAP_S mBitmap{};
     };
 
+    using DrawClockFunction = void* (*)(int, std::string);
+    using WallClockFunction = std::time_t (*)();
+
     static BmOverlay* Inst();
 
-    void SetDrawClockCallback(void* (*callback)(int, std::string));
+    // From any thread: the drawing task takes them on its next turn.
+    void SetDrawClockCallback(DrawClockFunction callback) { DrawClockCallback = callback; }
+    void SetWallClock(WallClockFunction clock) { mWallClock = clock; }
     void SetText(std::string text);
+    // From any thread: carried out on the engine loop, where the drawing runs.
     void Start();
     void Stop();
+    void StartOnEngine();
+    void StopOnEngine();
     void Add(CameraPosition camera, int module, int device, int channel, int width, int height);
     void Remove(CameraPosition camera);
     void UpdateRegion();
@@ -57,7 +67,7 @@ public:
         {384, 32, 25},  // HD
     };
     int ymd = 1;
-    void* (*DrawClockCallback)(int, std::string) = nullptr;
+    std::atomic<DrawClockFunction> DrawClockCallback{nullptr};
     uint32_t* mBitmapDataText = nullptr;
     BITMAP_S mTextBitmap{};
     Region mRegionsText[MaxCam];
@@ -77,7 +87,9 @@ private:
     void DrawChar(const FONT_CHARINFO* info, unsigned int* data, int pitch, int x, int y);
     void DrawLine(unsigned int* out, const unsigned char* row, int count);
     void SetClockPicture(CameraPosition camera);
-    void SetCallbackPictures(CameraPosition camera);
+    void SetCallbackPictures(CameraPosition camera, DrawClockFunction draw);
 
     std::mutex mTextMutex; // newText comes from the G-sensor thread
+    // The clock shown: the program's own, which it may set (the system's until told).
+    std::atomic<WallClockFunction> mWallClock{[] { return std::time(nullptr); }};
 };

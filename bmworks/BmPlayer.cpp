@@ -7,6 +7,7 @@
 #include "mpp_comm/soc_vo.h"
 #include "mpp_comm/soc_sys.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -59,7 +60,7 @@ int BmPlayer::Start()
         MPP_COMM_ERR("Do mpp_comm_vo_chn_start() VideoOutChannelId:%d fail! ret:%d", mVideoOutChannelId, ret);
         return -1;
     }
-    if (AllocVideoDecoderFrame() != 0)
+    if (AllocVideoFrame() != 0 || AllocVideoDecoderFrame() != 0)
         return -1;
     if (mVideoDecoderTaskId == 0)
         mVideoDecoderTaskId = g_idle_add(gVideoDecoderTask, this);
@@ -76,6 +77,7 @@ void BmPlayer::Stop()
     if (ret != 0)
         MPP_COMM_ERR("Do SOC_MPI_VDEC_StopRecvStream fail! vdec_chn:%d ret:%d", mVideoDecoderId, ret);
     DestroyVideoDecoder();
+    FreeVideoFrame();
     FreeVideoDecoderFrame();
 }
 
@@ -100,6 +102,55 @@ void BmPlayer::DestroyVideoDecoder()
 {
     if (mpp_comm_vdec_destroy(mVideoDecoderId) != 0)
         MPP_COMM_ERR("Do mpp_comm_vdec_destroy fail! vdec_chn:%d", mVideoDecoderId);
+}
+
+int BmPlayer::AllocVideoFrame()
+{
+    uint32_t width = static_cast<uint32_t>(mFormat.width);
+    uint32_t height = static_cast<uint32_t>(mFormat.height);
+    uint32_t lumaBytes = width * height;
+    void* block = nullptr;
+    int ret = SOC_MPI_SYS_MmzAlloc_Cached(&mPhysicalVoAddr, &block, lumaBytes * 3 / 2);
+    if (ret != 0) {
+        MPP_COMM_ERR("Do SOC_MPI_SYS_MmzAlloc_Cached fail! size:%u ret:0x%x", lumaBytes * 3 / 2, ret);
+        return -1;
+    }
+    pVirtualVoAddr = static_cast<uint8_t*>(block);
+    std::memset(pVirtualVoAddr + lumaBytes, 128, lumaBytes / 2);
+    VIDEO_FRAME_S& f = mVideoFrame.VFrame;
+    f = VIDEO_FRAME_S{};
+    f.mWidth = width;
+    f.mHeight = height;
+    f.mField = VIDEO_FIELD_FRAME;
+    f.mPixelFormat = MM_PIXEL_FORMAT_YVU_PLANAR_420;
+    for (int plane = 0; plane < 3; plane++) {
+        uint32_t offset = plane == 0 ? 0 : lumaBytes + (plane - 1) * lumaBytes / 4;
+        f.mPhyAddr[plane] = mPhysicalVoAddr + offset;
+        f.mpVirAddr[plane] = pVirtualVoAddr + offset;
+    }
+    f.mOffsetBottom = 1080;
+    f.mOffsetRight = static_cast<int16_t>(width);
+    return 0;
+}
+
+void BmPlayer::FreeVideoFrame()
+{
+    if (pVirtualVoAddr == nullptr)
+        return;
+    SOC_MPI_SYS_MmzFree(mPhysicalVoAddr, pVirtualVoAddr);
+    pVirtualVoAddr = nullptr;
+    mPhysicalVoAddr = 0;
+    mVideoFrame = VIDEO_FRAME_INFO_S{};
+}
+
+void BmPlayer::WriteFrame(const Nal& nal)
+{
+    if (pVirtualVoAddr == nullptr)
+        return;
+    size_t bytes = static_cast<size_t>(mFormat.width) * mFormat.height * 3 / 2;
+    std::memcpy(pVirtualVoAddr, nal.buffer, std::min(bytes, static_cast<size_t>(std::max(nal.length, 0))));
+    mVideoFrame.VFrame.mpts = nal.pts;
+    SOC_MPI_VO_SendFrame(mVideoOutChannelId * 4 + mVideoOutLayerId, mVideoOutChannelId, &mVideoFrame, 0);
 }
 
 int BmPlayer::AllocVideoDecoderFrame()

@@ -23,16 +23,22 @@ public:
     void WriteStream(const Nal& nal, bool hasPts);
     // One step of the decoder task: a picture, if any, to the display.
     void ShowDecodedPicture();
+    // A raw picture (luma, then half as many chroma bytes) to the display,
+    // without waiting; the playback path does not use it.
+    void WriteFrame(const Nal& nal);
 
     VideoFormat mFormat = {960, 540, 275, H265};
     int32_t mVideoOutChannelId = 0;
     int32_t mVideoOutLayerId = 0;
     int32_t mVideoDecoderId = 0;
     int32_t mVideoOutPriority = 1;
+    VIDEO_FRAME_INFO_S mVideoFrame = {};
     VDEC_STREAM_S mVdecFrame = {};
     uint64_t mLastPts = 0; // microseconds
     int32_t mLastOffset = 0;
     uint64_t mLastTimeMsec = 0;
+    uintptr_t mPhysicalVoAddr = 0;
+    uint8_t* pVirtualVoAddr = nullptr;
     uintptr_t mPhysicalVdAddr = 0;
     uint8_t* pVirtualVdAddr = nullptr;
     guint mVideoDecoderTaskId = 0;
@@ -42,6 +48,8 @@ public:
 private:
     int CreateVideoDecoder();
     void DestroyVideoDecoder();
+    int AllocVideoFrame();
+    void FreeVideoFrame();
     int AllocVideoDecoderFrame();
     void FreeVideoDecoderFrame();
     void SendPending();

@@ -7,6 +7,7 @@
 #include "bmworks/BmOverlay.h"
 #include "bmworks/BmVideo.h"
 #include "bmworks/bmworks.h"
+#include "mpp_comm/mpp_comm_vo.h"
 
 namespace {
 
@@ -250,9 +251,14 @@ void BmVideo::PauseVideoIn(int stream)
 
 void BmVideo::RunRtsp()
 {
+    int ret = mpp_comm_vo_chn_layer_start(mVideoOutChannelId, mVideoOutLayerId);
+    if (ret != 0) {
+        MPP_COMM_ERR("Do mpp_comm_vo_chn_start() VideoOutChannelId:%d fail! ret:%d", mVideoOutChannelId, ret);
+        return;
+    }
     if (CreateRtspEncoder() != 0)
         return;
-    int ret = SOC_MPI_VENC_StartRecvPic(mVideoEncoderRtspId);
+    ret = SOC_MPI_VENC_StartRecvPic(mVideoEncoderRtspId);
     if (ret != 0) {
         MPP_COMM_ERR("Do SOC_MPI_VENC_StartRecvPic() fail! ret:%d VideoEncoderId=%d ", ret, mVideoEncoderRtspId);
         return;
@@ -265,8 +271,14 @@ void BmVideo::RunRtsp()
 void BmVideo::PauseRtsp()
 {
     mRunFlag &= ~RunLive;
-    if (!IsRunVideoOut())
+    // The live view shares the channel: stopping it under a running display
+    // would blank the LCD when the phone's stream ends.
+    if (!IsRunVideoOut()) {
         PauseVideoIn(1);
+        int stopped = mpp_comm_vo_chn_layer_stop(mVideoOutChannelId, mVideoOutLayerId);
+        if (stopped != 0)
+            MPP_COMM_ERR("Do mpp_comm_vo_chn_stop vo_chn:%d fail! ret:%d", mVideoOutChannelId, stopped);
+    }
     int ret = SOC_MPI_VENC_StopRecvPic(mVideoEncoderRtspId);
     if (ret != 0)
         MPP_COMM_ERR("Do SOC_MPI_VENC_StopRecvPic() fail! ret:%d VideoEncoderId=%d ", ret, mVideoEncoderRtspId);

@@ -314,6 +314,11 @@ void BmWorks::SetOverlayText(std::string text)
     BmOverlay::Inst()->SetText(std::move(text));
 }
 
+void BmWorks::SetWallClock(std::time_t (*now)())
+{
+    BmOverlay::Inst()->SetWallClock(now);
+}
+
 int BmWorks::RunVideoOut(CameraPosition camera)
 {
     printf(" %lld BmWorks::RunVideoOut()... %s \n", static_cast<long long>(BmClock::Inst()->Msec()),

@@ -13,6 +13,7 @@
 #include "bmworks/BmWav.h"
 
 #include <atomic>
+#include <ctime>
 #include <glib.h>
 #include <string>
 
@@ -82,6 +83,9 @@ public:
     int GetEventRunCount() const { return 0; }
     void SetSubtitleText(std::string text);
     void SetOverlayText(std::string text);
+    // The wall clock the recordings' date and time show: the program's own,
+    // which it may set (the system's until then).
+    void SetWallClock(std::time_t (*now)());
     void RunDsmVideo();
     void PauseDsmVideo();
     void CopyDsmVideo(char* out);

@@ -69,17 +69,24 @@ function(dashrec_gtest name)
   if(ARG_LOCK STREQUAL "engine")
     set(ARG_REALTIME TRUE)
   endif()
+  set(labels)
   if(ARG_REALTIME)
-    list(APPEND properties LABELS realtime)
+    list(APPEND labels realtime)
     set(ARG_REPLAY TRUE)
   endif()
   # Cases whose encoders replay pre-encoded loops: the loops are made before
   # the first of them starts, so none starts its cameras late by making one.
-  if(ARG_REPLAY)
-    list(APPEND properties FIXTURES_REQUIRED replay_loops)
-  endif()
+  # Making them is real-time work of its own on a loaded machine.
   if(ARG_FIXTURES_SETUP)
     list(APPEND properties FIXTURES_SETUP ${ARG_FIXTURES_SETUP})
+    list(APPEND labels realtime)
+  elseif(ARG_REPLAY)
+    list(APPEND properties FIXTURES_REQUIRED replay_loops)
+    list(APPEND labels replay)
+  endif()
+  if(labels)
+    list(REMOVE_DUPLICATES labels)
+    list(APPEND properties LABELS "${labels}")
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
@@ -126,4 +133,67 @@ function(dashrec_add_children)
       add_subdirectory(${child})
     endif()
   endforeach()
+endfunction()
+
+# Fuzz targets are built by clang with libFuzzer, beside whatever compiler
+# builds the tree; without it there are none.
+find_program(DASHREC_CLANGXX NAMES clang++ clang++-14)
+if(DASHREC_CLANGXX)
+  execute_process(COMMAND ${DASHREC_CLANGXX} -print-file-name=libclang_rt.fuzzer-x86_64.a
+    OUTPUT_VARIABLE DASHREC_FUZZER_RUNTIME OUTPUT_STRIP_TRAILING_WHITESPACE)
+endif()
+if(NOT DASHREC_CLANGXX OR NOT EXISTS "${DASHREC_FUZZER_RUNTIME}")
+  message(STATUS "clang++ with libFuzzer not found: the fuzz targets are not built")
+endif()
+
+# dashrec_fuzz(NAME SOURCES ... [LIBS ...] [SEEDS ...] [DICT file] [MAX_LEN n]
+#              [SECONDS s] [SANDBOX]):
+# a libFuzzer target and the test that runs it for SECONDS (5 by default).
+# SOURCES (from the tree's root: the harness and the parser it drives) are
+# compiled by clang with coverage, ASan and UBSan; the rest of the program
+# comes from LIBS, built as usual. SEEDS are files or folders of inputs the
+# run starts from; crash inputs kept there are replayed by every run.
+function(dashrec_fuzz name)
+  if(NOT DASHREC_CLANGXX OR NOT EXISTS "${DASHREC_FUZZER_RUNTIME}")
+    return()
+  endif()
+  cmake_parse_arguments(ARG "SANDBOX" "DICT;MAX_LEN;SECONDS" "SOURCES;LIBS;SEEDS" ${ARGN})
+  set(includes "$<TARGET_PROPERTY:${name},INCLUDE_DIRECTORIES>")
+  set(definitions "$<TARGET_PROPERTY:${name},COMPILE_DEFINITIONS>")
+  set(flags -std=c++17 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,undefined
+    -fno-sanitize-recover=undefined)
+  set(objects "")
+  foreach(source ${ARG_SOURCES})
+    string(MAKE_C_IDENTIFIER ${source} stem)
+    set(object ${CMAKE_CURRENT_BINARY_DIR}/${name}.dir/${stem}.o)
+    add_custom_command(OUTPUT ${object}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/${name}.dir
+      COMMAND ${CMAKE_CXX_COMPILER_LAUNCHER} ${DASHREC_CLANGXX} ${flags}
+        "$<$<BOOL:${includes}>:-I$<JOIN:${includes},;-I>>" "$<$<BOOL:${definitions}>:-D$<JOIN:${definitions},;-D>>"
+        -MD -MF ${object}.d -c ${CMAKE_SOURCE_DIR}/${source} -o ${object}
+      DEPENDS ${CMAKE_SOURCE_DIR}/${source} DEPFILE ${object}.d
+      COMMAND_EXPAND_LISTS VERBATIM
+      COMMENT "clang++ (fuzzing) ${source}")
+    list(APPEND objects ${object})
+  endforeach()
+  add_executable(${name} ${objects})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  set_target_properties(${name} PROPERTIES LINKER_LANGUAGE CXX
+    CXX_LINKER_LAUNCHER "${CMAKE_SOURCE_DIR}/cmake/fuzz-link.sh;${DASHREC_CLANGXX}")
+  if(NOT ARG_SECONDS)
+    set(ARG_SECONDS 5)
+  endif()
+  if(NOT ARG_MAX_LEN)
+    set(ARG_MAX_LEN 4096)
+  endif()
+  set(flags -max_len=${ARG_MAX_LEN})
+  if(ARG_DICT)
+    list(APPEND flags -dict=${ARG_DICT})
+  endif()
+  set(options)
+  if(ARG_SANDBOX)
+    set(options SANDBOX)
+  endif()
+  dashrec_script_test(${name} ${options} TIMEOUT 300
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/fuzz/run_fuzz.sh $<TARGET_FILE:${name}> ${ARG_SECONDS} ${flags} ${ARG_SEEDS})
 endfunction()

@@ -34,6 +34,7 @@ typedef enum {
 typedef enum {
     MM_PIXEL_FORMAT_YVU_SEMIPLANAR_420 = 1, /* NV21: Y plane, then interleaved V/U */
     MM_PIXEL_FORMAT_YUV_SEMIPLANAR_420 = 2, /* NV12 */
+    MM_PIXEL_FORMAT_YVU_PLANAR_420 = 3,     /* YV12: Y plane, V plane, U plane */
 } PIXEL_FORMAT_E;
 
 /* A picture in platform memory. Physical addresses are what the hardware

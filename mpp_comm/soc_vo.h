@@ -41,6 +41,10 @@ int SOC_MPI_VO_Disable(int dev);
 int SOC_MPI_VO_GetPubAttr(int dev, VO_PUB_ATTR_S* pAttr);
 int SOC_MPI_VO_SetPubAttr(int dev, const VO_PUB_ATTR_S* pAttr);
 int SOC_MPI_VO_EnableVideoLayer(int layer);
+/* A layer of another unit taken into the display's composition. */
+int SOC_MPI_VO_AddOutsideVideoLayer(int layer);
+/* Events of the layer's channel: released buffers, size changes, rendering. */
+int SOC_MPI_VO_RegisterCallback(int layer, SOC_CALLBACK_S* pCallback);
 int SOC_MPI_VO_DisableVideoLayer(int layer);
 int SOC_MPI_VO_GetVideoLayerAttr(int layer, VO_VIDEO_LAYER_ATTR_S* pAttr);
 int SOC_MPI_VO_SetVideoLayerAttr(int layer, const VO_VIDEO_LAYER_ATTR_S* pAttr);

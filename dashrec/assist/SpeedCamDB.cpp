@@ -27,6 +27,15 @@ constexpr int kPointReleaseAngle = 80;
 constexpr double kZoneReleaseDistance = 300.0;
 constexpr int kDriveInfoSeconds = 20;
 
+// A measure as a whole number: one beyond int's range is held at its end,
+// one that is no number takes `otherwise`.
+int Saturated(double value, int otherwise)
+{
+    if (std::isnan(value))
+        return otherwise;
+    return static_cast<int>(std::clamp(value, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX)));
+}
+
 struct DriveInfo {
     double x = 0;
     double y = 0;
@@ -231,7 +240,7 @@ bool TakeField(int number, const std::string& field, double& x, double& y, int& 
             x = -x;
         return field.size() == 1;
     case 7:
-        speed = static_cast<int>(std::atof(field.c_str()) * 1.852);
+        speed = Saturated(std::atof(field.c_str()) * 1.852, 0);
         if (speed == 0)
             speed = 30;
         return true;
@@ -479,7 +488,7 @@ void ReArrayFindedCamInfo(double x, double y)
         if (!HeldIndex(slot.cam.index))
             continue;
         m_nFindedCamCnt++;
-        slot.distance = static_cast<int>(CalRealDist(x, y, slot.cam.cameraX, slot.cam.cameraY));
+        slot.distance = Saturated(CalRealDist(x, y, slot.cam.cameraX, slot.cam.cameraY), INT_MAX);
     }
     std::stable_sort(m_stFindedCam, m_stFindedCam + kMaxFindedCam, SlotOrder);
 }

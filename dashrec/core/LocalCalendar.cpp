@@ -4,9 +4,14 @@
 
 namespace vk {
 
+std::time_t WallClockSeconds()
+{
+    return SystemClock::Now().tv_sec;
+}
+
 std::tm LocalCalendarNow()
 {
-    time_t seconds = SystemClock::Now().tv_sec;
+    time_t seconds = WallClockSeconds();
     std::tm local {};
     localtime_r(&seconds, &local);
     local.tm_year += 1900;

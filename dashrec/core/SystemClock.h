@@ -15,6 +15,8 @@ int Set(const timeval& tv);
 } // namespace vk::SystemClock
 
 namespace vk {
+// The wall clock in whole seconds, as the media engine's overlay takes it.
+std::time_t WallClockSeconds();
 // The wall clock as local calendar time, with the full year and the month counted from 1.
 std::tm LocalCalendarNow();
 // Sets the wall clock to the RTC's `seconds` when that is later; the clock is

@@ -10,6 +10,7 @@
 #include "dashrec/core/SDDebug.h"
 #include "dashrec/core/Sound.h"
 #include "dashrec/core/Storage.h"
+#include "dashrec/core/SystemClock.h"
 #include "dashrec/devices/GPS.h"
 #include "dashrec/devices/GSensor.h"
 #include "dashrec/devices/KeyboardOp.h"
@@ -105,6 +106,7 @@ void CMainDvr::SetUpEngine()
     engine->SetFpsRear(F30);
     engine->SetHdr(true);
     engine->SetEventTimeSec(20, 5);
+    engine->SetWallClock(WallClockSeconds);
     engine->SetMirrorRear(pref->GetMirrorRear() == RECORDING::MIRROR_REAR::OFF);
     engine->SetFsadasCallback(Front, FsadasCallback);
 

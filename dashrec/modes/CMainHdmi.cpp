@@ -1,6 +1,7 @@
 #include "dashrec/modes/CMainHdmi.h"
 
 #include "bmworks/bmworks.h"
+#include "dashrec/core/SystemClock.h"
 #include "dashrec/devices/Micom.h"
 #include "dashrec/ui/Resource.h"
 
@@ -32,6 +33,7 @@ void CMainHdmi::Initialize(bool)
     BmWorks* engine = BmWorks::Inst();
     engine->mHdmiMode = true;
     engine->Init(nullptr);
+    engine->SetWallClock(WallClockSeconds);
     engine->SetFps(F30);
     engine->SetHdr(true);
     engine->SetNewFileNameCallback(NoFileName);

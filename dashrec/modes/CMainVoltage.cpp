@@ -7,11 +7,13 @@
 #include "dashrec/core/Shell.h"
 #include "dashrec/devices/KeyboardOp.h"
 #include "dashrec/devices/Micom.h"
+#include "dashrec/modes/IniValue.h"
 #include "dashrec/ui/UITimer.h"
 
 #include <INIReader.h>
 
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -108,13 +110,18 @@ void CMainVoltage::Finalize()
     Singleton<KeyboardOp>::Inst()->Finalize();
 }
 
+void CMainVoltage::Settings::Load(const INIReader& reader)
+{
+    // The wait becomes a timer in milliseconds.
+    waiting = static_cast<int>(IniInteger(reader, "settings", "waiting", waiting, 0, INT_MAX / 1000));
+    count = static_cast<int>(IniInteger(reader, "settings", "count", count, INT_MIN, INT_MAX));
+}
+
 void CMainVoltage::LoadSettings()
 {
     INIReader reader(ParameterFile(CMain::VOLTAGE_FILE));
-    if (reader.ParseError() >= 0) {
-        _settings.waiting = static_cast<int>(reader.GetInteger("settings", "waiting", _settings.waiting));
-        _settings.count = static_cast<int>(reader.GetInteger("settings", "count", _settings.count));
-    }
+    if (reader.ParseError() >= 0)
+        _settings.Load(reader);
     std::printf("_settings.waiting:%d, _settings.count:%d\n", _settings.waiting, _settings.count);
     // An average of no sample is no reference: the default count is taken,
     // and the red LED tells the line its parameter file is wrong.

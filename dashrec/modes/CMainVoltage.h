@@ -7,6 +7,8 @@
 
 #include "dashrec/modes/ServiceMode.h"
 
+#include <INIReader.h>
+
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -23,6 +25,9 @@ public:
     struct Settings {
         int waiting = 30; // seconds before the first sample
         int count = 5; // samples averaged
+
+        // Each key read over the value already held; a value out of range keeps it.
+        void Load(const INIReader& reader);
     };
 
     CMainVoltage();

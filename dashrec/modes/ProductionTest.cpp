@@ -6,6 +6,7 @@
 #include "dashrec/ui/Resource.h"
 #include "dashrec/devices/TouchSensor.h"
 #include "dashrec/devices/PollingGpio.h"
+#include "dashrec/modes/IniValue.h"
 #include "dashrec/devices/KeyboardOp.h"
 #include "dashrec/core/MessageQueue.h"
 #include "dashrec/core/SDDebug.h"
@@ -18,6 +19,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,20 +50,26 @@ const float FIX_TIMER_LIMIT = 3600.0f;
 void ProductionTest::Settings::Load(const INIReader& reader)
 {
     const char* const section = "settings";
-    micom = static_cast<int>(reader.GetInteger(section, "micom", micom));
+    auto integer = [&](const char* key, int held) {
+        return static_cast<int>(IniInteger(reader, section, key, held, INT_MIN, INT_MAX));
+    };
+    auto ad = [&](const char* key, uint16_t held) {
+        return static_cast<uint16_t>(IniInteger(reader, section, key, held, 0, UINT16_MAX));
+    };
+    micom = integer("micom", micom);
     version = reader.Get(section, "version", version);
-    gpslockTime = static_cast<float>(reader.GetReal(section, "gpslock_time", gpslockTime));
-    minVoltage = static_cast<float>(reader.GetReal(section, "voltage_min", minVoltage));
-    maxVoltage = static_cast<float>(reader.GetReal(section, "voltage_max", maxVoltage));
-    minTemperature = static_cast<int>(reader.GetInteger(section, "temperature_min", minTemperature));
-    maxTemperature = static_cast<int>(reader.GetInteger(section, "temperature_max", maxTemperature));
-    minAd = static_cast<uint16_t>(reader.GetInteger(section, "ad_min", minAd));
-    maxAd = static_cast<uint16_t>(reader.GetInteger(section, "ad_max", maxAd));
-    minAd24 = static_cast<uint16_t>(reader.GetInteger(section, "ad_min_24", minAd24));
-    maxAd24 = static_cast<uint16_t>(reader.GetInteger(section, "ad_max_24", maxAd24));
-    satellite = static_cast<int>(reader.GetInteger(section, "gps_nsat", satellite));
-    snr = static_cast<int>(reader.GetInteger(section, "gps_level", snr));
-    mic = static_cast<int>(reader.GetInteger(section, "mic", mic));
+    gpslockTime = IniReal(reader, section, "gpslock_time", gpslockTime);
+    minVoltage = IniReal(reader, section, "voltage_min", minVoltage);
+    maxVoltage = IniReal(reader, section, "voltage_max", maxVoltage);
+    minTemperature = integer("temperature_min", minTemperature);
+    maxTemperature = integer("temperature_max", maxTemperature);
+    minAd = ad("ad_min", minAd);
+    maxAd = ad("ad_max", maxAd);
+    minAd24 = ad("ad_min_24", minAd24);
+    maxAd24 = ad("ad_max_24", maxAd24);
+    satellite = integer("gps_nsat", satellite);
+    snr = integer("gps_level", snr);
+    mic = integer("mic", mic);
 }
 
 ProductionTest::ProductionTest(WND::ID window, const char* tag, const PageIds& ids, const std::string& marker,

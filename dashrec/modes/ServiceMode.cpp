@@ -250,6 +250,7 @@ void ServiceMode::InitBmworks(const LiveView& view)
     }
     BmWorks* engine = BmWorks::Inst();
     engine->Init(IgnoreStorage);
+    engine->SetWallClock(WallClockSeconds);
     engine->SetFps(view.userFps ? DynamicFps(Singleton<Pref>::Inst()->GetFps()) : F30);
     engine->SetFpsRear(F30);
     engine->SetHdr(true);

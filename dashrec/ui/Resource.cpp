@@ -6,6 +6,7 @@
 
 #include <INIReader.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,8 @@ namespace {
 const char* const MENU_FILE = "./rsc/_menu.xml";
 const char* const LANG_FILE = "./rsc/_lang.ini";
 const char* const IMAGE_PATH = "./rsc/images/";
+// Text ids run far below this.
+constexpr long MAX_TEXTS = 4096;
 
 int PreferenceLanguage()
 {
@@ -167,9 +170,11 @@ void Resource::LoadImages(const std::string& path)
 void Resource::LoadStrings(const std::string& file)
 {
     INIReader reader(file);
-    const long total = reader.GetInteger("settings", "total", 0);
-    const long lang = reader.GetInteger("settings", "lang", 0);
+    // Counts past what the screens can show would only cost time and memory.
+    const long total = std::clamp(reader.GetInteger("settings", "total", 0), 0L, MAX_TEXTS);
+    const long lang = std::clamp(reader.GetInteger("settings", "lang", 0), 0L, static_cast<long>(UI_LANGUAGE_COUNT));
     _languageCount = static_cast<int>(lang);
+    _languages.clear();
     for (long i = 0; i < total; ++i) {
         char section[32];
         std::snprintf(section, sizeof(section), "%ld", i);

@@ -29,10 +29,11 @@ public:
     // The preference language; the first one when the language file lacks it.
     int GetLanguage();
     ui_handle_t* GetHandle() const { return _ui_handle; }
+    // The texts of the language file, in place of those held.
+    void LoadStrings(const std::string& file);
 
 private:
     void LoadImages(const std::string& dir);
-    void LoadStrings(const std::string& file);
 
     char _version[64] = {};
     ui_handle_t* _ui_handle = nullptr;

@@ -26,7 +26,9 @@ struct Layer {
     int alpha = 255;
     int priority = 0;
     bool chnEnabled = false;
+    bool started = true; // a stopped channel shows nothing until started again
     bool shown = true;
+    SOC_CALLBACK_S callback{nullptr, nullptr};
     std::vector<uint32_t> picture; // rect size, empty until a frame arrives
 };
 
@@ -73,12 +75,22 @@ std::vector<uint32_t> ToArgb(const VIDEO_FRAME_S& f, uint32_t w, uint32_t h)
     const auto* vu = static_cast<const uint8_t*>(f.mpVirAddr[1]);
     uint32_t strideY = f.mStride[0] != 0 ? f.mStride[0] : f.mWidth;
     uint32_t strideVU = f.mStride[1] != 0 ? f.mStride[1] : f.mWidth;
+    bool planar = f.mPixelFormat == MM_PIXEL_FORMAT_YVU_PLANAR_420;
+    const auto* u = static_cast<const uint8_t*>(f.mpVirAddr[2]);
+    uint32_t strideC = f.mStride[1] != 0 ? f.mStride[1] : f.mWidth / 2;
     for (uint32_t j = 0; j < h; j++) {
         uint32_t sy = j * f.mHeight / h;
         for (uint32_t i = 0; i < w; i++) {
             uint32_t sx = i * f.mWidth / w;
-            const uint8_t* c = vu + (sy / 2) * strideVU + (sx & ~1u);
-            out[static_cast<size_t>(j) * w + i] = Argb(luma[sy * strideY + sx], c[1], c[0]);
+            uint8_t y = luma[sy * strideY + sx];
+            size_t at = static_cast<size_t>(j) * w + i;
+            if (planar) {
+                size_t c = (sy / 2) * strideC + sx / 2;
+                out[at] = Argb(y, u[c], vu[c]);
+            } else {
+                const uint8_t* c = vu + (sy / 2) * strideVU + (sx & ~1u);
+                out[at] = Argb(y, c[1], c[0]);
+            }
         }
     }
     return out;
@@ -126,6 +138,20 @@ void Draw(soc::LcdPicture& lcd, const Layer& l)
 
 namespace soc {
 
+bool VoRaiseEvent(int layer, int chn, int event)
+{
+    SOC_CALLBACK_S callback{nullptr, nullptr};
+    WithLayer(layer, [&callback](Layer& l) {
+        callback = l.callback;
+        return 0;
+    });
+    if (callback.callback == nullptr)
+        return false;
+    MPP_CHN_S source = {MOD_ID_VOU, layer, chn};
+    callback.callback(callback.cookie, &source, event, nullptr);
+    return true;
+}
+
 LcdPicture VoComposeLcd()
 {
     std::lock_guard<std::mutex> lock(State().mutex);
@@ -138,7 +164,7 @@ LcdPicture VoComposeLcd()
     std::vector<const Layer*> order;
     for (const auto& entry : State().dev.layers) {
         const Layer& l = entry.second;
-        if (l.chnEnabled && l.shown && !l.picture.empty())
+        if (l.chnEnabled && l.started && l.shown && !l.picture.empty())
             order.push_back(&l);
     }
     std::stable_sort(order.begin(), order.end(),
@@ -248,6 +274,23 @@ int SOC_MPI_VO_SetPubAttr(int dev, const VO_PUB_ATTR_S* pAttr)
     return 0;
 }
 
+int SOC_MPI_VO_AddOutsideVideoLayer(int layer)
+{
+    std::lock_guard<std::mutex> lock(State().mutex);
+    return State().dev.enabled && layer >= 0 && layer < 16 ? 0 : VoError(soc::Reason::NotPermitted);
+}
+
+int SOC_MPI_VO_RegisterCallback(int layer, SOC_CALLBACK_S* pCallback)
+{
+    if (pCallback == nullptr)
+        return VoError(soc::Reason::NullPtr);
+    SOC_CALLBACK_S callback = *pCallback;
+    return WithLayer(layer, [callback](Layer& l) {
+        l.callback = callback;
+        return 0;
+    });
+}
+
 int SOC_MPI_VO_EnableVideoLayer(int layer)
 {
     std::lock_guard<std::mutex> lock(State().mutex);
@@ -326,15 +369,26 @@ int SOC_MPI_VO_DisableChn(int layer, int chn)
     return SetChannel(layer, false, false);
 }
 
+static int Run(int layer, bool started)
+{
+    return WithLayer(layer, [started](Layer& l) {
+        if (!l.chnEnabled)
+            return VoError(soc::Reason::NotPermitted);
+        l.started = started;
+        return 0;
+    });
+}
+
 int SOC_MPI_VO_StartChn(int layer, int chn)
 {
     (void)chn;
-    return WithLayer(layer, [](Layer& l) { return l.chnEnabled ? 0 : VoError(soc::Reason::NotPermitted); });
+    return Run(layer, true);
 }
 
 int SOC_MPI_VO_StopChn(int layer, int chn)
 {
-    return SOC_MPI_VO_StartChn(layer, chn);
+    (void)chn;
+    return Run(layer, false);
 }
 
 static int Show(int layer, bool shown)
@@ -371,7 +425,9 @@ int SOC_MPI_VO_SendFrame(int layer, int chn, VIDEO_FRAME_INFO_S* pFrame, int tim
     if (pFrame == nullptr)
         return VoError(soc::Reason::NullPtr);
     const VIDEO_FRAME_S& f = pFrame->VFrame;
-    if (f.mpVirAddr[0] == nullptr || f.mpVirAddr[1] == nullptr || f.mWidth == 0 || f.mHeight == 0)
+    bool planar = f.mPixelFormat == MM_PIXEL_FORMAT_YVU_PLANAR_420;
+    if (f.mpVirAddr[0] == nullptr || f.mpVirAddr[1] == nullptr || (planar && f.mpVirAddr[2] == nullptr) ||
+        f.mWidth == 0 || f.mHeight == 0)
         return VoError(soc::Reason::IllegalParam);
     RECT_S rect{};
     int ret = WithLayer(layer, [&rect](Layer& l) {

@@ -19,6 +19,10 @@ struct LcdPicture {
 
 LcdPicture VoComposeLcd();
 
+// Hands an event to the handler registered on the layer, as the display
+// does; false when none is registered.
+bool VoRaiseEvent(int layer, int chn, int event);
+
 // The LCD as a person sees it (turned back upright), as PNG. Returns false
 // when no display device is enabled or the file cannot be written.
 bool VoSaveLcdPng(const char* path);

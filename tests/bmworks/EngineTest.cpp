@@ -50,6 +50,32 @@ TEST(Engine, PostedCommandsRunInOrderOnTheEngineThread)
     EXPECT_FALSE(works->bmMux[Rear].mVideo.IsRunFsadas());
 }
 
+std::string gSplitThread;
+
+// A Normal file named on a streaming thread: its split time and the other
+// camera's split follow on the engine thread, where that camera's state lives.
+TEST(Engine, NormalFileBeginsOnTheEngineThread)
+{
+    BmWorks* works = Engine();
+    BmMux& front = works->bmMux[Front];
+    BmMux::FilenameFunction saved = front.NormalSplitCallback;
+    front.NormalSplitCallback = [](CameraPosition, RecordType) -> char* {
+        gSplitThread = ThreadName();
+        return nullptr;
+    };
+    const uint64_t before = 123456789;
+    OnEngine([&] { front.mNormalSplitTime = before; });
+    char* name = nullptr;
+    std::thread streaming([&] { name = front.NewFilename(Normal, 3); });
+    streaming.join();
+    g_free(name);
+    uint64_t splitTime = before;
+    OnEngine([&] { splitTime = front.mNormalSplitTime; });
+    EXPECT_EQ(gSplitThread, "gBmWorksTask");
+    EXPECT_LE(BmClock::Inst()->Sec() - splitTime, 1u) << "the split time is taken then";
+    front.NormalSplitCallback = saved;
+}
+
 void AssistCallback(int, void*, void*, int, int) {}
 
 TEST(Engine, AssistFramesComeFromTheFrontCamera)

@@ -1,9 +1,12 @@
 // The C glue to the media platform: its attribute tables, rate-control
-// mapping and encoded units, against the host's platform.
+// mapping, encoded units and display channels, against the host's platform.
 
 #include "mpp_comm/mpp_comm_sys.h"
 #include "mpp_comm/mpp_comm_venc.h"
 #include "mpp_comm/mpp_comm_vi.h"
+#include "mpp_comm/mpp_comm_vo.h"
+#include "mpp_comm/soc_vo.h"
+#include "host/soc/Vo.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -11,6 +14,62 @@
 #include <vector>
 
 namespace {
+
+// A channel of its own (layer 0 of its group), its rectangle moved and
+// resized, and a clock channel bound to it.
+TEST(Glue, DisplayChannelsAndClocks)
+{
+    ASSERT_EQ(mpp_comm_sys_init(), 0);
+    VO_DEV_CFG_S dev = {320, 480};
+    ASSERT_EQ(mpp_comm_vo_dev_create(VO_TYPE_LCD, &dev), 0);
+    VO_CHN_CFG_S cfg = {0, 0, 320, 240, 2};
+    ASSERT_EQ(mpp_comm_vo_chn_create(2, &cfg), 0);
+    EXPECT_EQ(mpp_comm_vo_chn_create(2, &cfg), -1) << "enabled already";
+    EXPECT_EQ(mpp_comm_vo_chn_start(2), 0);
+    EXPECT_EQ(mpp_comm_vo_chn_stop(2), 0);
+    EXPECT_EQ(mpp_comm_vo_chn_layer_move_y(2, 0, 100), 0);
+    EXPECT_EQ(mpp_comm_vo_chn_layer_height(2, 0, 120), 0);
+    VO_VIDEO_LAYER_ATTR_S attr{};
+    ASSERT_EQ(SOC_MPI_VO_GetVideoLayerAttr(2 * 4, &attr), 0);
+    EXPECT_EQ(attr.mDispRect.mX, 0);
+    EXPECT_EQ(attr.mDispRect.mY, 100);
+    EXPECT_EQ(attr.mDispRect.mWidth, 320u);
+    EXPECT_EQ(attr.mDispRect.mHeight, 120u);
+    for (int chn : {-1, 4}) {
+        EXPECT_EQ(mpp_comm_vo_chn_start(chn), -1) << chn;
+        EXPECT_EQ(mpp_comm_vo_chn_layer_move_y(chn, 0, 1), -1) << chn;
+        EXPECT_EQ(mpp_comm_vo_bind_clock(0, chn), -1) << chn;
+    }
+
+    ASSERT_EQ(mpp_comm_vo_clock_create(0), 0);
+    EXPECT_EQ(mpp_comm_vo_clock_create(0), -1) << "exists";
+    EXPECT_EQ(mpp_comm_vo_bind_clock(0, 2), 0);
+    EXPECT_EQ(mpp_comm_vo_unbind_clock(0, 2), 0);
+    EXPECT_EQ(mpp_comm_vo_bind_clock_layer(0, 2, 1), 0);
+    EXPECT_EQ(mpp_comm_vo_unbind_clock_layer(0, 2, 1), 0);
+    EXPECT_EQ(mpp_comm_vo_clock_destroy(0), 0);
+    EXPECT_EQ(mpp_comm_vo_clock_destroy(0), -1) << "gone";
+    EXPECT_EQ(mpp_comm_vo_get_attr(), 0);
+
+    // Routine events pass in silence; any other is a red line.
+    for (int event : {1, 257, 258, 5}) {
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(soc::VoRaiseEvent(2 * 4, 2, event));
+        std::string line = testing::internal::GetCapturedStdout();
+        if (event == 5)
+            EXPECT_NE(line.find("ERROR!"), std::string::npos) << line;
+        else
+            EXPECT_EQ(line, "") << event;
+    }
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(SetPriority(), 0);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find(" layer=11,  x="), std::string::npos);
+    ASSERT_EQ(SOC_MPI_VO_GetVideoLayerAttr(11, &attr), 0);
+    EXPECT_EQ(attr.mDispRect.mWidth, 480u);
+    EXPECT_EQ(attr.mDispRect.mHeight, 360u);
+    EXPECT_EQ(mpp_comm_vo_chn_destroy(2), 0);
+    EXPECT_EQ(mpp_comm_vo_dev_destroy(VO_TYPE_LCD), 0);
+}
 
 TEST(Glue, CaptureSets)
 {

@@ -51,6 +51,8 @@ public:
         size_t done = 0;
         while (done < bytes.size()) {
             ssize_t sent = send(_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            if (sent < 0 && errno == EINTR)
+                continue;
             if (sent <= 0)
                 return false;
             done += static_cast<size_t>(sent);
@@ -98,13 +100,21 @@ public:
     int Fd() const { return _fd; }
 
 private:
-    // >0 bytes read, 0 end of connection, -1 time-out or error.
+    // >0 bytes read, 0 end of connection, -1 time-out or error. A signal
+    // (a fuzzer's timer) is no time-out.
     ssize_t ReadSome(char* into, size_t length, int timeoutMs)
     {
         pollfd wait{_fd, POLLIN, 0};
-        if (poll(&wait, 1, timeoutMs) <= 0)
+        int ready;
+        do {
+            ready = poll(&wait, 1, timeoutMs);
+        } while (ready < 0 && errno == EINTR);
+        if (ready <= 0)
             return -1;
-        ssize_t got = recv(_fd, into, length, 0);
+        ssize_t got;
+        do {
+            got = recv(_fd, into, length, 0);
+        } while (got < 0 && errno == EINTR);
         return got < 0 ? (errno == ECONNRESET ? 0 : -1) : got;
     }
 

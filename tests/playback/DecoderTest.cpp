@@ -4,11 +4,13 @@
 #include "tests/bmworks/EngineRun.h"
 
 #include "bmworks/BmPlayer.h"
+#include "host/soc/Vo.h"
 #include "mpp_comm/mpp_comm_vdec.h"
 #include "mpp_comm/soc_clock.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -82,6 +84,43 @@ TEST(PlayerInput, AccessUnitLargerThanTheBufferIsDropped)
     EXPECT_EQ(player.mLastPts, 3000u);
     OnEngine([&player] { player.Stop(); });
     EXPECT_EQ(player.mLastOffset, 0); // the pending unit went with the stop
+}
+
+// The player's own display frame: planar YVU 4:2:0 in one block, grey until
+// a raw picture is written, which then shows on the display at once.
+TEST(PlayerOutput, RawPictureShowsOnTheDisplay)
+{
+    Engine();
+    ASSERT_TRUE(PanelReady());
+    BmPlayer player;
+    player.mFormat = VideoFormat{64, 32, 300, H265};
+    player.mVideoDecoderId = 13;
+    OnEngine([&player] { ASSERT_EQ(player.Start(), 0); });
+    const VIDEO_FRAME_S& f = player.mVideoFrame.VFrame;
+    EXPECT_EQ(f.mPixelFormat, MM_PIXEL_FORMAT_YVU_PLANAR_420);
+    EXPECT_EQ(f.mField, VIDEO_FIELD_FRAME);
+    const auto* y = static_cast<const uint8_t*>(f.mpVirAddr[0]);
+    EXPECT_EQ(static_cast<const uint8_t*>(f.mpVirAddr[1]) - y, 64 * 32);
+    EXPECT_EQ(static_cast<const uint8_t*>(f.mpVirAddr[2]) - y, 64 * 32 * 5 / 4);
+    EXPECT_EQ(f.mOffsetBottom, 1080);
+    EXPECT_EQ(f.mOffsetRight, 64);
+    EXPECT_EQ(std::count(y + 64 * 32, y + 64 * 32 * 3 / 2, 128), 64 * 32 / 2) << "grey chroma";
+
+    std::vector<char> picture(64 * 32 * 3 / 2, static_cast<char>(128));
+    std::fill(picture.begin(), picture.begin() + 64 * 32, static_cast<char>(200));
+    Nal nal;
+    nal.buffer = picture.data();
+    nal.length = static_cast<int32_t>(picture.size());
+    nal.pts = 1234;
+    OnEngine([&] { player.WriteFrame(nal); });
+    EXPECT_EQ(f.mpts, 1234u);
+    soc::LcdPicture lcd = soc::VoComposeLcd();
+    ASSERT_FALSE(lcd.argb.empty());
+    uint32_t middle = lcd.argb[lcd.argb.size() / 2];
+    EXPECT_NEAR(static_cast<int>((middle >> 8) & 0xFF), (200 - 16) * 255 / 219, 3) << std::hex << middle;
+    EXPECT_NEAR(static_cast<int>(middle & 0xFF), static_cast<int>((middle >> 16) & 0xFF), 4) << "grey";
+    OnEngine([&player] { player.Stop(); });
+    EXPECT_EQ(player.pVirtualVoAddr, nullptr);
 }
 
 } // namespace

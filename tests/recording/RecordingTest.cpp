@@ -101,6 +101,23 @@ int FirstSubtitleSecond(const std::string& path)
     return h * 3600 + m * 60 + s;
 }
 
+// The engine seconds of a file's subtitle entries, in order: the time each
+// entry's text ends with.
+std::vector<int> SubtitleSeconds(const std::string& path)
+{
+    std::vector<int> seconds;
+    std::string text = SubtitleText(path);
+    for (size_t at = text.find("EXTD"); at != std::string::npos; at = text.find("EXTD", at)) {
+        size_t end = text.find('\n', at);
+        size_t blank = text.rfind(' ', end);
+        int h = 0, m = 0, s = 0;
+        if (blank != std::string::npos && blank > at && sscanf(text.c_str() + blank + 1, "%d:%d:%d", &h, &m, &s) == 3)
+            seconds.push_back(h * 3600 + m * 60 + s);
+        at = end;
+    }
+    return seconds;
+}
+
 // Streams, size and alignment every recording file must have.
 void ExpectRecordingFile(const std::string& path, long long size)
 {
@@ -364,6 +381,130 @@ TEST(Recording, PowerDownKeepsTheEventComplete)
     }
 }
 
+// The power-down's final frames: the encoders re-send the last picture,
+// each marked in its time stamp's low bits with the command, and stop; the
+// kept recording holds every one of them.
+void ExpectFinalFrames(bool keepEventOrParking, RecordType kept, int count, uint64_t mark)
+{
+    BmWorks* works = Works();
+    Files::Use("/tmp/final");
+    BmMux& mux = works->bmMux[Front];
+    works->RunRecord(Front, kept);
+    GstClockTime start = StartOf(mux, kept);
+    ASSERT_TRUE(Fed(mux, kept, start, kPreSec + 1));
+    works->SetAutoStop(keepEventOrParking);
+    std::vector<BufferedUnit> marked;
+    ASSERT_TRUE(WaitFor([&] {
+        OnEngine([&] {
+            marked.clear();
+            for (const BufferedUnit& unit : Units(mux.mVideo.mVideoBuffer))
+                if (unit.nal.pts % 4 != 0)
+                    marked.push_back(unit);
+        });
+        return static_cast<int>(marked.size()) >= count && LastFed(mux, kept) >= marked.back().nal.pts * 1000;
+    }, 60000));
+    Sleep(0.5); // the encoder has stopped: no further frame comes
+    OnEngine([&] { EXPECT_EQ(static_cast<int>(Units(mux.mVideo.mVideoBuffer, marked.back().bufferTimeUsec).size()), 0); });
+    ASSERT_EQ(static_cast<int>(marked.size()), count);
+    for (size_t i = 0; i < marked.size(); i++) {
+        EXPECT_EQ(marked[i].nal.pts % 4, mark) << i;
+        if (i > 0) {
+            EXPECT_NEAR(static_cast<double>((marked[i].nal.pts & ~3ULL) - (marked[i - 1].nal.pts & ~3ULL)), 33333, 4)
+                << "a capture interval apart: " << i;
+        }
+    }
+    works->PauseRecord(Front, kept);
+    ASSERT_TRUE(Idle(kept));
+    std::vector<std::string> files = Files::Named(Front, kept);
+    ASSERT_EQ(files.size(), 1u);
+    std::string times = Probe(files[0], "-select_streams v:0 -show_entries packet=pts_time");
+    std::vector<double> pts;
+    for (const char* p = times.c_str(); *p != '\0';) {
+        char* end = nullptr;
+        double t = std::strtod(p, &end);
+        if (end == p)
+            break;
+        pts.push_back(t);
+        p = end;
+    }
+    ASSERT_FALSE(pts.empty());
+    double first = *std::min_element(pts.begin(), pts.end());
+    double finalFrom = (marked.front().nal.pts * 1000.0 - start) / 1e9 - 0.001;
+    EXPECT_EQ(std::count_if(pts.begin(), pts.end(), [&](double t) { return t - first >= finalFrom; }), count)
+        << "every final frame is in the file";
+}
+
+TEST(Recording, NormalKeptThroughPowerDownEndsWith61FinalFrames)
+{
+    ExpectFinalFrames(false, Normal, 61, 1);
+}
+
+TEST(Recording, EventKeptThroughPowerDownEndsWith31FinalFrames)
+{
+    ExpectFinalFrames(true, Event, 31, 2);
+}
+
+// After the emergency nothing starts, and file errors go unreported.
+TEST(Recording, AfterTheEmergencyNothingStartsAndTheBusIsSilent)
+{
+    BmWorks* works = Works();
+    Files::Use("/tmp/emergency");
+    BmMux& mux = works->bmMux[Front];
+    GstElement* sink = gst_element_factory_make("filesink", "filesink_Event_Front");
+    GError* error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_WRITE, "no room");
+    auto report = [&] {
+        GstMessage* message = gst_message_new_error(GST_OBJECT(sink), error, "debug");
+        OnEngine([&] { mux.ReportBusMessage(Event, message, true); });
+        gst_message_unref(message);
+    };
+    size_t before = Files::Errors().size();
+    report();
+    ASSERT_EQ(Files::Errors().size(), before + 1);
+    EXPECT_EQ(Files::Errors().back().code, FileWriteFailed);
+
+    works->SetEmergency();
+    report();
+    EXPECT_EQ(Files::Errors().size(), before + 1) << "the bus is silent";
+    int result = 0;
+    OnEngine([&] { result = mux.RunRecord(Normal); });
+    EXPECT_NE(result, 0);
+    works->RunRecord(Rear, Event);
+    OnEngine([] {});
+    for (BmMux& m : works->bmMux) {
+        EXPECT_FALSE(m.IsRunRecord());
+        for (GstElement* pipeline : m.pGstPipeline)
+            EXPECT_EQ(pipeline, nullptr);
+    }
+    g_error_free(error);
+    gst_object_unref(sink);
+}
+
+// A rate change while recording: the next file is recorded at the new rate.
+TEST(Recording, RateChangeWhileRecordingGivesTheNextFileTheNewRate)
+{
+    BmWorks* works = Works();
+    Files::Use("/tmp/rate");
+    BmMux& mux = works->bmMux[Rear];
+    works->RunRecord(Rear, Normal);
+    ASSERT_TRUE(Fed(mux, Normal, StartOf(mux, Normal), 1));
+    works->SetFpsRear(F16);
+    OnEngine([] {});
+    // Beyond the pre-record time at the new rate.
+    ASSERT_TRUE(Fed(mux, Normal, LastFed(mux, Normal), kPreSec + 1));
+    works->RunRecord(Rear, Manual);
+    ASSERT_TRUE(Idle(Manual));
+    works->PauseRecord(Rear, Normal);
+    ASSERT_TRUE(Idle(Normal));
+    std::vector<std::string> files = Files::Named(Rear, Manual);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(FileSize(files[0]), mux.GetEventRecordFileSize());
+    std::string rate = Probe(files[0], "-select_streams v:0 -show_entries stream=avg_frame_rate");
+    int num = 0, den = 1;
+    ASSERT_EQ(sscanf(rate.c_str(), "%d/%d", &num, &den), 2) << rate;
+    EXPECT_NEAR(static_cast<double>(num) / den, 16, 1.5) << rate;
+    EXPECT_NEAR(DurationSec(files[0], "v:0"), kEventSec, 1.0);
+}
+
 // The video the engine has fed into the type's pipeline: the time from the
 // first unit pushed to the last, 0 before the first.
 struct FedVideo {
@@ -373,13 +514,14 @@ struct FedVideo {
 };
 
 // Killed in the middle of a recording, the file still plays up to shortly
-// before the kill. The muxer only gets a GOP once splitmuxsink has all of it
-// on every track, and a second's subtitle line exists only once that second
-// is over, so what is lost is the GOP being gathered (1 s), the subtitle's
-// second and the wait for the next whole second: 3 s at most (and the few
-// frames in flight), as the header follows every GOP. The recorder stops itself (SIGSTOP) on the engine thread
-// right after it has fed a chosen amount of video, so the kill comes at a
-// known point of the feed however loaded the machine is.
+// before the kill, with the subtitle entry of every second it holds. The
+// muxer only gets a GOP once splitmuxsink has all of it on every track, and a
+// second's subtitle line exists only once that second is over, so what is
+// lost is the GOP being gathered (1 s), the subtitle's second and the wait for
+// the next whole second: 3 s at most (and the few frames in flight), as the
+// header follows every GOP. The recorder stops itself (SIGSTOP) on the engine
+// thread right after it has fed a chosen amount of video, so the kill comes at
+// a known point of the feed however loaded the machine is.
 TEST(Recording, KilledRecordingPlaysUpToShortlyBeforeTheKill)
 {
     if (const char* stopAt = std::getenv("RECORDING_STOP_AT_USEC")) {
@@ -450,6 +592,11 @@ TEST(Recording, KilledRecordingPlaysUpToShortlyBeforeTheKill)
         ASSERT_GE(last, 0) << times;
         printf("fed %.3f s, file plays to %.3f s: %.3f s lost\n", fed, last - first, fed - (last - first));
         EXPECT_GE(last - first, fed - 3.2) << "fed " << fed << " s";
+        std::vector<int> seconds = SubtitleSeconds(file);
+        ASSERT_FALSE(seconds.empty()) << SubtitleText(file);
+        for (size_t i = 1; i < seconds.size(); i++)
+            EXPECT_EQ(seconds[i], seconds[i - 1] + 1) << "an entry is missing";
+        EXPECT_GE(static_cast<double>(seconds.size()), last - first - 2) << "the entries reach the video's end";
         EXPECT_EQ(FileSize(file), 26LL * 1048576) << "the front camera's 720p30 file";
         std::remove(file.c_str());
     }

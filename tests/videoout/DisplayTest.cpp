@@ -156,6 +156,29 @@ TEST_F(Display, HiddenChannelsShowAgainWithBothPictures)
     EXPECT_TRUE(FrontIsMain(shown));
 }
 
+// A phone's live stream shares the camera's display channel: its end leaves
+// the live view showing, and stops the channel only when nothing shows there.
+TEST_F(Display, PhoneStreamEndLeavesTheLiveViewShowing)
+{
+    BmVideo& front = BmWorks::Inst()->bmMux[Front].mVideo;
+    Show(VocFront, "before_stream");
+    OnEngine([&] { front.RunRtsp(); });
+    EXPECT_TRUE(front.IsRunRtsp());
+    OnEngine([&] { front.PauseRtsp(); });
+    Screen after = Show(VocFront, "after_stream");
+    EXPECT_TRUE(FrontIsMain(after)) << "the live view still shows";
+
+    OnEngine([&] {
+        front.PauseVideoOut();
+        front.RunRtsp();
+        front.PauseRtsp();
+    });
+    Screen stopped{soc::VoComposeLcd()};
+    EXPECT_LT(stopped.Mean(0, 0, 320, 480), 1.0) << "without the live view the channel stops";
+    OnEngine([&] { front.RunVideoOut(); });
+    EXPECT_TRUE(FrontIsMain(Show(VocFront, "restarted")));
+}
+
 TEST_F(Display, RunningTwiceIsRefused)
 {
     BmVideo& front = BmWorks::Inst()->bmMux[Front].mVideo;

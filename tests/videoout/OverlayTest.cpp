@@ -9,6 +9,11 @@
 
 #include <glib.h>
 
+#include <atomic>
+#include <ctime>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -177,6 +182,86 @@ TEST_F(Overlay, ClockIsRedrawnOncePerSecondAndAfterEachAdd)
     EXPECT_EQ(gClockCalls, 2) << "the first update after Add draws";
     Box b = Changed(5, 1920, 1080);
     EXPECT_EQ(b.bottom, 144) << "no debug text: the text region keeps no picture";
+}
+
+std::time_t SeventhOfMarch()
+{
+    struct tm t {};
+    t.tm_year = 2024 - 1900;
+    t.tm_mon = 2;
+    t.tm_mday = 7;
+    t.tm_hour = 18;
+    t.tm_min = 5;
+    t.tm_sec = 9;
+    t.tm_isdst = -1;
+    return std::mktime(&t);
+}
+
+// The clock shown is the one the program hands the engine.
+TEST_F(Overlay, ClockTextComesFromTheProgramsClock)
+{
+    BmWorks::Inst()->SetWallClock(SeventhOfMarch);
+    overlay->Add(Rear, MOD_ID_VENC, 0, 6, 1280, 720);
+    overlay->UpdateRegion();
+    EXPECT_EQ(overlay->lastUpdateClock, " 2024.03.07  18:05:09 ");
+    BmWorks::Inst()->SetWallClock([] { return std::time(nullptr); });
+}
+
+// A GLib loop on a thread of its own, as the engine's, owning the default context.
+class Loop {
+public:
+    Loop() : mLoop(g_main_loop_new(nullptr, FALSE)), mThread([this] { g_main_loop_run(mLoop); }) {}
+    ~Loop()
+    {
+        Run([this] { g_main_loop_quit(mLoop); });
+        mThread.join();
+        g_main_loop_unref(mLoop);
+    }
+    // Runs f on the loop's thread and waits for it.
+    void Run(std::function<void()> f)
+    {
+        std::atomic<bool> done{false};
+        auto call = std::make_pair(&f, &done);
+        g_idle_add(
+            [](gpointer data) -> gboolean {
+                auto* c = static_cast<decltype(call)*>(data);
+                (*c->first)();
+                *c->second = true;
+                return G_SOURCE_REMOVE;
+            },
+            &call);
+        while (!done)
+            std::this_thread::yield();
+    }
+
+private:
+    GMainLoop* mLoop;
+    std::thread mThread;
+};
+
+// Start asked from the main thread while the engine loop draws: the strings
+// and guard words are reset on the loop, never under the drawing's feet.
+TEST_F(Overlay, StartFromAnotherThreadIsCarriedOutOnTheEngineLoop)
+{
+    overlay->Stop();
+    overlay->lastUpdateClock = "x";
+    {
+        Loop loop;
+        std::mutex busy;
+        busy.lock();
+        std::atomic<bool> inTurn{false};
+        std::thread blocker([&] { loop.Run([&] { inTurn = true; std::lock_guard<std::mutex> wait(busy); }); });
+        while (!inTurn)
+            std::this_thread::yield();
+        overlay->Start();
+        EXPECT_EQ(overlay->lastUpdateClock, "x") << "not done on the caller's thread";
+        busy.unlock();
+        blocker.join();
+        bool started = false;
+        loop.Run([&] { started = overlay->lastUpdateClock != "x" && overlay->mDrawToBitmapTaskId != 0; });
+        EXPECT_TRUE(started);
+        loop.Run([&] { overlay->StopOnEngine(); });
+    }
 }
 
 TEST(OverlayDeath, OverlongTextEndsTheProgram)
