@@ -33,7 +33,7 @@ ctest_run || status=$?
 # recorder): a loaded machine may make one miss its mark, so those, and only
 # those, run once more.
 labelled() {
-    ctest --test-dir "$dir" -N -L "$1" | sed -n 's/^ *Test *#[0-9]*: //p'
+    ctest --test-dir "$dir" -N -L "^$1$" | sed -n 's/^ *Test *#[0-9]*: //p'
 }
 failed=$(sed 's/^[0-9]*://' "$dir/Testing/Temporary/LastTestsFailed.log")
 retried=$(labelled realtime)
