@@ -77,6 +77,8 @@ public:
     void CopyDsmBuff(char* out);
     // Starts the driver-assistance frame thread (front camera).
     void FsadasThread();
+    // Ends and joins it: after this the frame callback is no longer called.
+    void StopFsadasThread();
     void SetVideoEncTable(DynamicFps fps);
     int CalcBitrate(int refFps, int baseBitrate);
     // Time stamp (µs, two low bits clear) of the stream-0 frame counted by

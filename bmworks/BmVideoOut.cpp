@@ -63,6 +63,11 @@ void CopyLines(uint8_t* out, const void* plane, uint32_t stride, int firstLine, 
 
 BmVideo::~BmVideo()
 {
+    StopFsadasThread();
+}
+
+void BmVideo::StopFsadasThread()
+{
     if (!_t.joinable())
         return;
     {
@@ -276,8 +281,10 @@ void BmVideo::CopyDsmBuff(char* out)
 
 void BmVideo::FsadasThread()
 {
-    if (!_t.joinable())
-        _t = std::thread([this] { FsadasLoop(); });
+    if (_t.joinable())
+        return;
+    mFsadasStop = false;
+    _t = std::thread([this] { FsadasLoop(); });
 }
 
 // The callback runs with the lock held, which is what makes the display

@@ -66,10 +66,14 @@ void ApplyDisplayRun(BmVideo& video, bool runs)
 
 gpointer gBmWorksTask(gpointer data)
 {
-    auto* works = static_cast<BmWorks*>(data);
-    works->pGstLoop = g_main_loop_new(nullptr, FALSE);
-    g_main_loop_run(works->pGstLoop);
+    g_main_loop_run(static_cast<GMainLoop*>(data));
     return nullptr;
+}
+
+gboolean gQuitLoop(gpointer data)
+{
+    g_main_loop_quit(static_cast<GMainLoop*>(data));
+    return G_SOURCE_REMOVE;
 }
 
 // Runs fn once on the engine thread, after everything posted before it.
@@ -205,9 +209,25 @@ int BmWorks::Init(void (*unused)(bool))
     bmMux[Front].Init(&bmMux[Rear]);
     bmMux[Rear].Init(nullptr);
     bmDemux.Init();
-    pGThread = g_thread_new("gBmWorksTask", gBmWorksTask, this);
+    // Made here, not on the engine thread: a Shutdown right after Init finds it.
+    pGstLoop = g_main_loop_new(nullptr, FALSE);
+    pGThread = g_thread_new("gBmWorksTask", gBmWorksTask, pGstLoop);
     g_usleep(10000);
     return 0;
+}
+
+void BmWorks::Shutdown()
+{
+    for (BmMux& mux : bmMux)
+        mux.mVideo.StopFsadasThread();
+    if (pGThread == nullptr)
+        return;
+    // Posted rather than quit at once: a quit before the loop runs would be lost.
+    Post(gQuitLoop, pGstLoop);
+    g_thread_join(pGThread);
+    pGThread = nullptr;
+    g_main_loop_unref(pGstLoop);
+    pGstLoop = nullptr;
 }
 
 void BmWorks::SetCongigBeforeStart(CameraPosition camera, VideoSize size)

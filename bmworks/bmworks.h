@@ -25,6 +25,12 @@ public:
 
     // Platform, GStreamer, clock and recorders, then the engine thread.
     int Init(void (*unused)(bool));
+    // Ends and joins the engine's own threads: the driver-assistance frame
+    // threads, then the engine loop with every task it runs (frames, feeds,
+    // overlay) once what was posted before has run. After it the engine calls
+    // none of the callbacks it was handed, so a run mode calls it before it
+    // finalises what they use.
+    void Shutdown();
 
     // Set-up before Start, on the caller's thread.
     void SetCongigBeforeStart(CameraPosition camera, VideoSize size);

@@ -60,12 +60,13 @@ function(dashrec_gtest name)
   list(APPEND launcher ${CMAKE_CROSSCOMPILING_EMULATOR})
   set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${launcher}")
   # A failed assertion of the program ends it with status 0, as on the board:
-  # a case passes only when GoogleTest itself says so.
+  # a case passes only when GoogleTest itself says so, and no sanitizer
+  # reported (a race report does not end the program).
   dashrec_test_suite(suite)
   set(labels ${suite})
   set(properties TIMEOUT ${ARG_TIMEOUT}
     PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test"
-    FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]|ERROR: [A-Za-z]+Sanitizer|runtime error:")
+    FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]|ERROR: [A-Za-z]+Sanitizer|WARNING: ThreadSanitizer|runtime error:")
   if(ARG_LOCK)
     list(APPEND properties RESOURCE_LOCK ${ARG_LOCK})
   endif()
@@ -76,7 +77,6 @@ function(dashrec_gtest name)
   if(ARG_LOCK STREQUAL "engine")
     set(ARG_REALTIME TRUE)
   endif()
-  set(labels)
   if(ARG_REALTIME)
     list(APPEND labels realtime)
     set(ARG_REPLAY TRUE)
@@ -91,10 +91,7 @@ function(dashrec_gtest name)
     list(APPEND properties FIXTURES_REQUIRED replay_loops)
     list(APPEND labels replay)
   endif()
-  if(labels)
-    list(REMOVE_DUPLICATES labels)
-    list(APPEND properties LABELS "${labels}")
-  endif()
+  list(REMOVE_DUPLICATES labels)
   string(REPLACE ";" "\\;" labels "${labels}")
   list(APPEND properties LABELS "${labels}")
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60

@@ -32,9 +32,11 @@ bool IsDirectory(const std::string& path)
 
 } // namespace
 
+// Without the log lock: the storage service logs while it holds its own lock,
+// so taking the storage lock under the log lock could deadlock; the mount
+// would also hold up every thread's logging. `_writable` is atomic.
 void SDDebug::CheckFiles()
 {
-    std::lock_guard<std::recursive_mutex> lock(_mutex);
     std::string folder = CARD_ROOT + DIR_SYSTEM;
     if (!IsDirectory(folder)) {
         char cmd[128];

@@ -2,11 +2,18 @@
 
 #include "dashrec/core/SDDebug.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+// How long a sender waits out a full receiving queue (the kernel holds only a
+// few datagrams) before the message counts as lost, and its retry step.
+static const int FULL_QUEUE_WAIT_MS = 200;
+static const int FULL_QUEUE_RETRY_MS = 2;
 
 static sockaddr_un BusAddress(int key)
 {
@@ -52,11 +59,28 @@ void ipc_destroy(ipc_handle_t* handle)
     delete handle;
 }
 
+static bool QueueIsFull(int error)
+{
+    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
+}
+
+// The socket stays non-blocking, so a sender never waits longer than the bound.
 int ipc_send_msg(ipc_handle_t* handle, const ipc_msg_t* msg)
 {
     VK_ASSERT(handle != NULL);
-    return static_cast<int>(sendto(handle->fd, msg, sizeof(*msg), 0,
-        reinterpret_cast<const sockaddr*>(&handle->s_addr), sizeof(handle->s_addr)));
+    for (int waitedMs = 0;; waitedMs += FULL_QUEUE_RETRY_MS) {
+        ssize_t sent = sendto(handle->fd, msg, sizeof(*msg), 0, reinterpret_cast<const sockaddr*>(&handle->s_addr),
+            sizeof(handle->s_addr));
+        if (sent >= 0)
+            return static_cast<int>(sent);
+        if (!QueueIsFull(errno) || waitedMs >= FULL_QUEUE_WAIT_MS)
+            break;
+        usleep(FULL_QUEUE_RETRY_MS * 1000);
+    }
+    int error = errno;
+    vk::Singleton<vk::SDDebug>::Inst()->Print("[ipc]message lost, %s: wnd %d, cmd %d, param1 %d (%s)\n",
+        handle->s_addr.sun_path, msg->wnd, msg->cmd, msg->param1, std::strerror(error));
+    return -1;
 }
 
 int ipc_recv_msg(ipc_handle_t* handle, ipc_msg_t* msg, int timeoutMs)

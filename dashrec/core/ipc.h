@@ -27,7 +27,8 @@ struct ipc_handle_t {
 // bound > 0 makes the receiving end; 0 a sending end. Null on failure.
 ipc_handle_t* ipc_create(int key, int bound);
 void ipc_destroy(ipc_handle_t* handle);
-// The byte count sent, or -1 (queue full, nobody bound).
+// The byte count sent, or -1 (queue still full after a short wait, nobody
+// bound), when the message is logged as lost.
 int ipc_send_msg(ipc_handle_t* handle, const ipc_msg_t* msg);
 // The byte count received, or -1 when nothing arrived within timeoutMs.
 int ipc_recv_msg(ipc_handle_t* handle, ipc_msg_t* msg, int timeoutMs);

@@ -488,10 +488,12 @@ void CMainDvr::Finalize()
     // never cut off half-way.
     if (_power_command_thread.joinable())
         _power_command_thread.join();
+    // The engine's threads call back into the run mode and its services; they
+    // end before any of those is finalised or, at exit, destroyed.
+    BmWorks::Inst()->Shutdown();
     Singleton<UITimer>::Inst()->Finalize();
     Singleton<GPS>::Inst()->Finalize();
     Singleton<LED>::Inst()->Finalize();
-    UIQueue::Inst()->Finalize();
     Singleton<Resource>::Inst()->Finalize();
     Singleton<PollingGpio>::Inst()->Finalize();
     Singleton<KeyboardOp>::Inst()->Finalize();
@@ -499,6 +501,8 @@ void CMainDvr::Finalize()
     Singleton<TouchSensor>::Inst()->Finalize();
     Singleton<SDDebug>::Inst()->Finalize();
     Singleton<SpeedCam>::Inst()->Finalize();
+    // Last: the device threads above post until they end.
+    UIQueue::Inst()->Finalize();
 }
 
 void CMainDvr::ExitToShell()

@@ -30,7 +30,7 @@ const char* const prefix[MAX_TYPE] = { "NORM", "EVEN", "MANU", "PARK", "EVEN" };
 } // namespace RECTYPE
 
 const char dummyName[] = "duskmoth_open_refuse";
-bool gFsadasStarts = false;
+std::atomic<bool> gFsadasStarts { false };
 int gAdasConfig[11] = {};
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include "bmworks/BmTypes.h"
 
+#include <atomic>
 #include <string>
 #include <sys/time.h>
 
@@ -32,8 +33,9 @@ void GetCurrentName(CameraPosition cam, timeval& time, const char* path, const c
 // a - b, with the microseconds kept in 0 to 999999.
 timeval& DifferTime(timeval& result, timeval& a, timeval& b);
 
-// Frame processing by driver assistance is allowed.
-extern bool gFsadasStarts;
+// Frame processing by driver assistance is allowed: set by the main loop, read
+// on the engine's frame thread.
+extern std::atomic<bool> gFsadasStarts;
 // The driver-assistance parameter block shared with the per-frame analysis.
 extern int gAdasConfig[11];
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test. With DASHREC_SANITIZE=1 the suite is
-# built with AddressSanitizer and UndefinedBehaviorSanitizer instead: that
-# build takes twice as long, so it is run by hand rather than on every push.
+# built with AddressSanitizer and UndefinedBehaviorSanitizer instead, with
+# DASHREC_TSAN=1 with ThreadSanitizer, where a race report fails its case:
+# those builds take twice as long, so they are run by hand rather than on
+# every push.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 cd "$top"
@@ -13,6 +15,9 @@ if [ "${DASHREC_SANITIZE:-0}" = 1 ]; then
     dir=build/test-sanitize
     args=(-DDASHREC_SANITIZE=ON)
     export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
+elif [ "${DASHREC_TSAN:-0}" = 1 ]; then
+    dir=build/test-tsan
+    args=(-DDASHREC_TSAN=ON)
 fi
 host/scripts/build.sh "$dir" "${args[@]}"
 ctest_run() {
@@ -28,7 +33,7 @@ ctest_run || status=$?
 # recorder): a loaded machine may make one miss its mark, so those, and only
 # those, run once more.
 labelled() {
-    ctest --test-dir "$dir" -N -L "$1" | sed -n 's/^ *Test *#[0-9]*: //p'
+    ctest --test-dir "$dir" -N -L "^$1$" | sed -n 's/^ *Test *#[0-9]*: //p'
 }
 failed=$(sed 's/^[0-9]*://' "$dir/Testing/Temporary/LastTestsFailed.log")
 retried=$(labelled realtime)

@@ -129,7 +129,7 @@ public:
 
 private:
     struct Buffer {
-        std::unique_ptr<uint8_t[]> pixels; // allocated when first filled
+        std::unique_ptr<uint8_t[]> pixels; // allocated when first taken
         VIDEO_FRAME_INFO_S frame{};
         bool held = false;
     };
@@ -149,6 +149,10 @@ private:
             int index = TakeBuffer();
             if (index < 0)
                 continue;
+            // Under the lock: the encoder asks which camera owns a plane.
+            Buffer& b = _buffers[static_cast<size_t>(index)];
+            if (!b.pixels)
+                b.pixels.reset(new uint8_t[static_cast<size_t>(_width) * _height * 3 / 2]);
             lock.unlock();
             Fill(static_cast<uint32_t>(index), tick);
             lock.lock();
@@ -177,8 +181,6 @@ private:
     {
         Buffer& b = _buffers[index];
         size_t lumaSize = static_cast<size_t>(_width) * _height;
-        if (!b.pixels)
-            b.pixels.reset(new uint8_t[lumaSize * 3 / 2]);
         soc::SceneShot shot;
         soc::ApplySceneControl(when, soc::MonotonicSeconds(kSceneEpoch), shot);
         shot.frameNumber = _frameNumber++;

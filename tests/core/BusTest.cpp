@@ -10,6 +10,7 @@
 #include <chrono>
 #include <fstream>
 #include <map>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -59,8 +60,6 @@ TEST_F(Bus, MessagesFromSeveralThreadsArriveIntactAndInOrder)
         threads.emplace_back([s] {
             for (int i = 0; i < perSender; ++i) {
                 vk::UIQueue::Inst()->SendMessage(vk::WND::LIVEVIEW, vk::WM::UPDATE, s, i, reinterpret_cast<void*>(s * 1000 + i));
-                // the bus drops what a full queue cannot take; pace like real device threads
-                std::this_thread::sleep_for(std::chrono::milliseconds(3));
             }
         });
     }
@@ -77,6 +76,49 @@ TEST_F(Bus, MessagesFromSeveralThreadsArriveIntactAndInOrder)
     for (std::thread& t : threads)
         t.join();
     EXPECT_EQ(received, senders * perSender);
+}
+
+// The kernel queues only a few datagrams: a flood waits for the reader a
+// short while, and what still cannot go is logged, never dropped unseen.
+TEST_F(Bus, AFloodIsDeliveredOrLoggedMessageByMessage)
+{
+    const struct {
+        const char* reader;
+        int messages;
+        int readerStartsAfterMs; // -1: only once the sender is done
+        int pauseMs; // between two receives
+        bool allDelivered;
+    } cases[] = {
+        { "slow", 100, 0, 5, true },
+        { "away", 14, -1, 0, false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reader);
+        testing::internal::CaptureStdout();
+        std::atomic<bool> sent { false };
+        std::thread sender([&] {
+            for (int i = 0; i < c.messages; ++i)
+                vk::UIQueue::Inst()->SendMessage(vk::WND::LIVEVIEW, vk::WM::UPDATE, i);
+            sent = true;
+        });
+        while (c.readerStartsAfterMs < 0 && !sent)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::vector<bool> seen(c.messages);
+        ipc_msg_t msg;
+        while (Receive(msg, 300)) {
+            seen.at(msg.param1) = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(c.pauseMs));
+        }
+        sender.join();
+        std::string log = testing::internal::GetCapturedStdout();
+        for (int i = 0; i < c.messages; ++i) {
+            std::string line = "[ipc]message lost, /tmp/uds_11: wnd 1001, cmd 1002, param1 " + std::to_string(i) + " (";
+            bool logged = log.find(line) != std::string::npos;
+            EXPECT_NE(seen[i], logged) << "message " << i << " delivered or logged, once";
+            EXPECT_TRUE(seen[i] || !c.allDelivered) << "message " << i;
+        }
+        EXPECT_EQ(log.find("[ipc]message lost") != std::string::npos, !c.allDelivered);
+    }
 }
 
 TEST_F(Bus, ReceiveTimesOutWhenNothingCame)

@@ -19,9 +19,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -321,6 +325,33 @@ TEST_F(PhoneApp, WiFiStartsAndStopsTheServer)
     EXPECT_EQ(phone.Reply(), "{close}");
     EXPECT_TRUE(phone.ClosedByDevice());
     EXPECT_FALSE(phone.Connect(MobileApp::PORT, 200)) << "nothing listens";
+}
+
+// The card check at insertion logs and asks for the card's partition while
+// the phone's SD commands ask whether a card is in and log the answer.
+TEST_F(PhoneApp, SdCommandsDuringCardChecksAllFinish)
+{
+    const int ROUNDS = 100;
+    Connect();
+    std::atomic<bool> asking { true };
+    auto checks = std::async(std::launch::async, [&asking] {
+        while (asking)
+            Singleton<vk::SDDebug>::Inst()->CheckFiles();
+    });
+    auto commands = std::async(std::launch::async, [this, &asking] {
+        int answered = 0;
+        for (int round = 0; round < ROUNDS; round++)
+            answered += Ask("{sd_free_space}") == "{sd_free_space,-3}";
+        asking = false;
+        return answered;
+    });
+    const auto LIMIT = std::chrono::seconds(60);
+    if (checks.wait_for(LIMIT) != std::future_status::ready || commands.wait_for(LIMIT) != std::future_status::ready) {
+        ADD_FAILURE() << "the card checks and the phone's SD commands hold each other up";
+        std::fflush(nullptr);
+        std::_Exit(1); // the stuck threads can be neither joined nor left to the destructors
+    }
+    EXPECT_EQ(commands.get(), ROUNDS);
 }
 
 class PhoneAppOnCard : public PhoneApp {
