@@ -148,7 +148,8 @@ TEST(Shutdown, ACapacitorRunningLowSplitsTheLastFileThen)
     ASSERT_TRUE(std::regex_search(log, split, std::regex("split by supercap \\(time=(\\d+)ms, voltage=2400\\)")))
         << log;
     int at = std::stoi(split[1]);
-    EXPECT_GE(at, 800);
+    // The program's count starts a moment after the capacitor's: not before it ran low.
+    EXPECT_GE(at, 700);
     EXPECT_LT(at, 2300) << "not at the time limit";
     EXPECT_EQ(access("/tmp/shutdown", F_OK), 0);
     for (const std::string& channel : capacitor.Channels())
