@@ -160,10 +160,11 @@ function(dashrec_add_children)
 endfunction()
 
 # Fuzz targets are built by clang with libFuzzer, beside whatever compiler
-# builds the tree; without it, or in a build for another architecture, there
+# builds the tree; without it, in a build for another architecture, or in a
+# ThreadSanitizer build (whose libraries cannot be linked with ASan), there
 # are none.
 find_program(DASHREC_CLANGXX NAMES clang++ clang++-14)
-if(DASHREC_CLANGXX AND NOT CMAKE_CROSSCOMPILING)
+if(DASHREC_CLANGXX AND NOT CMAKE_CROSSCOMPILING AND NOT DASHREC_TSAN)
   execute_process(COMMAND ${DASHREC_CLANGXX} -print-file-name=libclang_rt.fuzzer-x86_64.a
     OUTPUT_VARIABLE DASHREC_FUZZER_RUNTIME OUTPUT_STRIP_TRAILING_WHITESPACE)
 endif()
@@ -171,7 +172,7 @@ if(DASHREC_CLANGXX AND EXISTS "${DASHREC_FUZZER_RUNTIME}")
   set(DASHREC_FUZZ TRUE)
 else()
   set(DASHREC_FUZZ FALSE)
-  message(STATUS "no clang++ with libFuzzer for this architecture: the fuzz targets are not built")
+  message(STATUS "no clang++ with libFuzzer for this build: the fuzz targets are not built")
 endif()
 
 # dashrec_fuzz(NAME SOURCES ... [LIBS ...] [SEEDS ...] [DICT file] [MAX_LEN n]
