@@ -62,8 +62,9 @@ function(dashrec_gtest name)
   # A failed assertion of the program ends it with status 0, as on the board:
   # a case passes only when GoogleTest itself says so, and no sanitizer
   # reported (a race report does not end the program).
-  dashrec_test_suite(suite)
-  set(labels ${suite})
+  # One label a case (the discovered cases' properties take no list): its
+  # suite, or "realtime" or "replay" below.
+  dashrec_test_suite(label)
   set(properties TIMEOUT ${ARG_TIMEOUT}
     PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test"
     FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]|ERROR: [A-Za-z]+Sanitizer|WARNING: ThreadSanitizer|runtime error:")
@@ -78,7 +79,7 @@ function(dashrec_gtest name)
     set(ARG_REALTIME TRUE)
   endif()
   if(ARG_REALTIME)
-    list(APPEND labels realtime)
+    set(label realtime)
     set(ARG_REPLAY TRUE)
   endif()
   # Cases whose encoders replay pre-encoded loops: the loops are made before
@@ -86,14 +87,14 @@ function(dashrec_gtest name)
   # Making them is real-time work of its own on a loaded machine.
   if(ARG_FIXTURES_SETUP)
     list(APPEND properties FIXTURES_SETUP ${ARG_FIXTURES_SETUP})
-    list(APPEND labels realtime)
+    set(label realtime)
   elseif(ARG_REPLAY)
     list(APPEND properties FIXTURES_REQUIRED replay_loops)
-    list(APPEND labels replay)
+    if(NOT ARG_REALTIME)
+      set(label replay)
+    endif()
   endif()
-  list(REMOVE_DUPLICATES labels)
-  string(REPLACE ";" "\\;" labels "${labels}")
-  list(APPEND properties LABELS "${labels}")
+  list(APPEND properties LABELS ${label})
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES ${properties})
