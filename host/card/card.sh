@@ -74,13 +74,15 @@ make_node() { # node loop image offset
     echo "$image $offset $loop" > "$state/nodes/$(basename "$node")"
 }
 
+# The eMMC's two nodes share one loop device: it is let go with the last of
+# them. Let go twice, its number may already be another sandbox's card.
 drop_node() {
     local node=$1 record=$state/nodes/$(basename "$1")
     [[ -f $record ]] || return 0
     local image offset loop
     read -r image offset loop < "$record"
-    losetup -d "$loop" 2>/dev/null || true
     rm -f "$node" "$record"
+    grep -qs " $loop\$" "$state"/nodes/* || losetup -d "$loop" 2>/dev/null || true
 }
 
 attach_partition() { # partition-node image
