@@ -132,22 +132,12 @@ gboolean gSetNullAll(gpointer data)
     return G_SOURCE_REMOVE;
 }
 
-void SendEosToCounterPad(GstElement* element)
-{
-    GstPad* src = gst_element_get_static_pad(element, "src");
-    if (src == nullptr)
-        return;
-    GstPad* peer = gst_pad_get_peer(src);
-    if (peer != nullptr) {
-        gst_pad_send_event(peer, gst_event_new_eos());
-        gst_object_unref(peer);
-    }
-    gst_object_unref(src);
-}
-
+// Ends the appsrc's stream behind the buffers it still queues: an
+// end-of-stream sent past it to its peer would overtake them, and the
+// recording's last frames would never reach the file.
 void send_eos_async(GstElement* element, gpointer)
 {
-    SendEosToCounterPad(element);
+    gst_app_src_end_of_stream(GST_APP_SRC(element));
 }
 
 // On the muxer's video input: the last buffer of a GOP is in, so the header
