@@ -106,6 +106,15 @@ gboolean gSetNull(gpointer data)
     return G_SOURCE_REMOVE;
 }
 
+gboolean gSendPendingEos(gpointer data)
+{
+    auto* p = static_cast<BmMux::SignalCallbackParam*>(data);
+    if (p->pBmMux->SendPendingEos(p->recordType))
+        return G_SOURCE_CONTINUE;
+    p->pBmMux->mGstEosId[p->recordType] = 0;
+    return G_SOURCE_REMOVE;
+}
+
 // A type's file has reached its length: splitmuxsink asked for the next
 // name on its streaming thread, the file ends on the engine's.
 gboolean gEndFile(gpointer data)
@@ -487,11 +496,29 @@ void BmMux::EndFile(RecordType type)
     mRecordState[type] = Pause;
     // Every track ends: the muxer closes the file only once all its inputs
     // have ended, and the teardown a second later would otherwise cut it off.
-    for (GstElement* appsrc : {pGstVideosrc[type], pGstAudiosrc[type], pGstSubtitlesrc[type]}) {
+    mEosPending[type] = kAllTracks;
+    RemoveSource(mGstEosId[type]);
+    if (SendPendingEos(type))
+        mGstEosId[type] = g_timeout_add(10, gSendPendingEos, &signalCallbackParam[type]);
+    ReplaceSetNullTimer(type);
+}
+
+bool BmMux::SendPendingEos(RecordType type)
+{
+    GstElement* appsrcs[] = {pGstVideosrc[type], pGstAudiosrc[type], pGstSubtitlesrc[type]};
+    for (unsigned track = 0; track < 3; track++) {
+        unsigned bit = 1u << track;
+        GstElement* appsrc = appsrcs[track];
+        // The end goes straight to the branch, past the appsrc's queue: while
+        // splitmuxsink holds a track back, what it still queues would be lost.
+        if ((mEosPending[type] & bit) == 0 ||
+            (appsrc != nullptr && gst_app_src_get_current_level_buffers(GST_APP_SRC(appsrc)) > 0))
+            continue;
+        mEosPending[type] &= ~bit;
         if (appsrc != nullptr)
             gst_element_call_async(appsrc, send_eos_async, nullptr, nullptr);
     }
-    ReplaceSetNullTimer(type);
+    return mEosPending[type] != 0;
 }
 
 bool BmMux::ReadyForSetNull(RecordType type)
@@ -649,6 +676,7 @@ void BmMux::RemoveFeedSources(RecordType type)
     RemoveSource(mGstAudiosrcId[type]);
     RemoveSource(mGstSubtitlesrcId[type]);
     RemoveSource(mGstSetNullId[type]);
+    RemoveSource(mGstEosId[type]);
 }
 
 void BmMux::ReleaseElements(RecordType type)

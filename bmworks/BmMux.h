@@ -86,6 +86,8 @@ public:
     void ReportBusMessage(RecordType type, GstMessage* message, bool error);
     // Ends the type's file: end-of-stream to the video branch, teardown in 1 s.
     void EndFile(RecordType type);
+    // Ends each track whose appsrc holds nothing more; true while some wait.
+    bool SendPendingEos(RecordType type);
 
     BmVideo mVideo;
     BmRtsp mRtsp{mVideo};
@@ -148,6 +150,11 @@ public:
     // engine thread's.
     GstClockTime mLastKeyFedPts[MaxRec] = {};
     GstClockTime mSubtitleToldNs[MaxRec] = {};
+    // The tracks (video, audio, subtitle: bits 0 to 2) still to be ended, and
+    // the timer that ends them: the engine thread's.
+    static const unsigned kAllTracks = 7;
+    unsigned mEosPending[MaxRec] = {};
+    guint mGstEosId[MaxRec] = {};
     // The teardown after a file's end waits for splitmuxsink to report the
     // file closed (a loaded machine can take longer than the one second to
     // write the index), a bounded number of periods at most.

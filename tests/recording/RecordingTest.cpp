@@ -439,10 +439,7 @@ TEST(Recording, NormalKeptThroughPowerDownEndsWith61FinalFrames)
     ExpectFinalFrames(false, Normal, 61, 1);
 }
 
-// Disabled: an event that ends this way may lose its frames after the last
-// whole second (up to 5 of the 31 seen), as the file's end waits for the
-// subtitle track; enable once the end is kept whole.
-TEST(Recording, DISABLED_EventKeptThroughPowerDownEndsWith31FinalFrames)
+TEST(Recording, EventKeptThroughPowerDownEndsWith31FinalFrames)
 {
     ExpectFinalFrames(true, Event, 31, 2);
 }
