@@ -115,6 +115,26 @@ void Connect(GstElement* appsrc, const GstAppSrcCallbacks& callbacks, gpointer p
     gst_caps_unref(caps);
 }
 
+// splitmuxsink moves a subtitle input on only by its buffers' times, and
+// holds every GOP until each input has passed that GOP's end: a GAP event is
+// handed on as the empty gap buffer that stands for it.
+GstPadProbeReturn GapAsBuffer(GstPad* pad, GstPadProbeInfo* info, gpointer)
+{
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) != GST_EVENT_GAP)
+        return GST_PAD_PROBE_OK;
+    GstClockTime start = GST_CLOCK_TIME_NONE;
+    GstClockTime duration = GST_CLOCK_TIME_NONE;
+    gst_event_parse_gap(event, &start, &duration);
+    GstBuffer* gap = gst_buffer_new();
+    GST_BUFFER_PTS(gap) = start;
+    GST_BUFFER_DURATION(gap) = duration;
+    GST_BUFFER_FLAG_SET(gap, GST_BUFFER_FLAG_GAP);
+    GST_BUFFER_FLAG_SET(gap, GST_BUFFER_FLAG_DROPPABLE);
+    gst_pad_push(pad, gap);
+    return GST_PAD_PROBE_DROP;
+}
+
 const GstAppSrcCallbacks kVideoCallbacks{StartFeedVideo, StopFeedVideo, nullptr, {}};
 const GstAppSrcCallbacks kAudioCallbacks{StartFeedAudio, StopFeedAudio, nullptr, {}};
 const GstAppSrcCallbacks kSubtitleCallbacks{StartFeedSubtitle, StopFeedSubtitle, nullptr, {}};
@@ -170,6 +190,19 @@ void ConnectFeedSubtitle(GstElement* appsrc, gpointer param, const char* caps)
     Connect(appsrc, kSubtitleCallbacks, param, gst_caps_from_string(caps));
 }
 
+void PassSubtitleGaps(GstElement* muxbin)
+{
+    GstPad* input = gst_element_get_static_pad(muxbin, "subtitle_0");
+    if (input == nullptr)
+        return;
+    GstPad* feeder = gst_pad_get_peer(input);
+    if (feeder != nullptr) {
+        gst_pad_add_probe(feeder, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, GapAsBuffer, nullptr, nullptr);
+        gst_object_unref(feeder);
+    }
+    gst_object_unref(input);
+}
+
 void BmAssert(bool ok, const char* text)
 {
     if (ok)
@@ -200,8 +233,10 @@ void BmMux::ReadDataVideo(RecordType type)
     GstClockTime pts = nal.pts * 1000 + (nal.pts & 3);
     if (nal.keyFrame == 1 && mLastFedPts[type] != 0) {
         std::lock_guard<std::mutex> lock(mGopEndsMutex);
-        mGopEnds[type].push_back(mLastFedPts[type]);
+        mGopEnds[type].push_back(pts);
     }
+    if (nal.keyFrame == 1)
+        mLastKeyFedPts[type] = pts;
     mLastFedPts[type] = pts;
     Push(pGstVideosrc[type], nal.buffer, nal.length, nal.holder, pts, 1000000000 / mVideo.mDynamicFps);
     if (mPausePending[type]) {
@@ -225,10 +260,36 @@ void BmMux::ReadDataSubtitle(RecordType type)
     if (!Feeding(mRecordState[type]))
         return;
     AudioBuffer line;
-    if (BmSubtitle::Inst()->ReadStreamOld(mBufferTimeSubtitle[type], line, 0) != 0)
+    if (BmSubtitle::Inst()->ReadStreamOld(mBufferTimeSubtitle[type], line, 0) != 0) {
+        TellSubtitleGap(type);
         return;
+    }
+    if (mSubtitleToldNs[type] == GST_CLOCK_TIME_NONE)
+        mSubtitleToldNs[type] = 0;
     // Without its closing zero byte the entry is valid UTF-8, which the
     // subtitle parser takes as it is instead of converting every entry.
     int length = line.length > 0 && line.buffer[line.length - 1] == '\0' ? line.length - 1 : line.length;
     Push(pGstSubtitlesrc[type], line.buffer, length, line.holder, line.pts * 1000, GST_CLOCK_TIME_NONE);
+}
+
+// Once no entry can begin before the newest key unit fed any more, the
+// subtitle track says so with GAP events, so that splitmuxsink need not wait
+// for the entry of the next whole second to hand over the GOP before that
+// unit: it takes a GOP once every track has reached the unit, and then passes
+// on only what lies before it, which must reach past the GOP's last frame for
+// the muxer to write all of it.
+void BmMux::TellSubtitleGap(RecordType type)
+{
+    GstClockTime next = BmSubtitle::Inst()->NextEntryNsec();
+    GstClockTime key = mLastKeyFedPts[type];
+    GstClockTime& told = mSubtitleToldNs[type];
+    if (told == GST_CLOCK_TIME_NONE || next == GST_CLOCK_TIME_NONE || key > next || key <= told)
+        return;
+    // Behind the entries already pushed (the feed still catching up): they
+    // have moved the track further on themselves.
+    if (key < next - GST_SECOND + 1)
+        return;
+    for (GstClockTime gap : {key - 1, key})
+        gst_element_send_event(pGstSubtitlesrc[type], gst_event_new_gap(gap, GST_CLOCK_TIME_NONE));
+    told = key;
 }

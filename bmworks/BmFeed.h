@@ -19,5 +19,8 @@ void ConnectFeedVideo(GstElement* appsrc, gpointer param, const char* caps);
 void ConnectFeedAudio(GstElement* appsrc, gpointer param, const char* caps);
 void ConnectFeedSubtitle(GstElement* appsrc, gpointer param, const char* caps);
 
+// Lets the subtitle track's GAP events count at the splitmuxsink muxbin.
+void PassSubtitleGaps(GstElement* muxbin);
+
 // A condition the engine cannot run without: logs the text and ends the program.
 void BmAssert(bool ok, const char* text);

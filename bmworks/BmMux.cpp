@@ -140,19 +140,23 @@ void send_eos_async(GstElement* element, gpointer)
     gst_app_src_end_of_stream(GST_APP_SRC(element));
 }
 
-// On the muxer's video input: the last buffer of a GOP is in, so the header
-// can cover that GOP.
-GstPadProbeReturn gGopEndProbe(GstPad* pad, GstPadProbeInfo* info, gpointer data)
+// On the muxer's thread, as it takes a video or audio buffer: once it has
+// taken what reaches a GOP's end, the header can cover that GOP. It takes
+// buffers in time order and waits as soon as one input has none, so the
+// buffer that reaches the end is where it stops until the next GOP comes.
+void gMuxerTook(GstPad* pad, GstBuffer* buffer, gpointer data)
 {
     auto* p = static_cast<BmMux::SignalCallbackParam*>(data);
-    if (!p->pBmMux->TakeGopEnd(p->recordType, GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info))))
-        return GST_PAD_PROBE_OK;
+    GstClockTime pts = GST_BUFFER_PTS(buffer);
+    GstClockTime duration = GST_BUFFER_DURATION(buffer);
+    if (!GST_CLOCK_TIME_IS_VALID(pts) || !GST_CLOCK_TIME_IS_VALID(duration) ||
+        !p->pBmMux->TakeGopEnd(p->recordType, pts + duration))
+        return;
     GstElement* muxer = gst_pad_get_parent_element(pad);
     if (muxer != nullptr) {
         g_signal_emit_by_name(muxer, "moov-update-now");
         gst_object_unref(muxer);
     }
-    return GST_PAD_PROBE_OK;
 }
 
 gchar* gNewFilename(GstElement*, guint fragment, gpointer data)
@@ -361,6 +365,8 @@ void BmMux::StartGstreamer(RecordType type)
     BmAssert(pGstPipeline[type] != nullptr, "pGstPipeline[i]");
     GstBin* bin = GST_BIN(pGstPipeline[type]);
     mVideoWanted[type] = mAudioWanted[type] = mSubtitleWanted[type] = false;
+    mSubtitleToldNs[type] = GST_CLOCK_TIME_NONE;
+    mLastKeyFedPts[type] = 0;
     pGstVideosrc[type] = gst_bin_get_by_name(bin, mVideosrcName[type]);
     BmAssert(pGstVideosrc[type] != nullptr, "pGstVideosrc[i]");
     ConnectFeedVideo(pGstVideosrc[type], &signalCallbackParam[type], MakeCapsString().c_str());
@@ -374,6 +380,7 @@ void BmMux::StartGstreamer(RecordType type)
     pGstMuxbin[type] = gst_bin_get_by_name(bin, mMuxbinName[type]);
     BmAssert(pGstMuxbin[type] != nullptr, "pGstMuxbin[i]");
     g_signal_connect(pGstMuxbin[type], "format-location", G_CALLBACK(gNewFilename), &signalCallbackParam[type]);
+    PassSubtitleGaps(pGstMuxbin[type]);
     WatchGopEnds(type);
     GstBus* bus = gst_element_get_bus(pGstPipeline[type]);
     gst_bus_add_signal_watch(bus);
@@ -393,10 +400,13 @@ void BmMux::WatchGopEnds(RecordType type)
     GstElement* muxer = NamedElement(type, "qtmux");
     if (muxer == nullptr)
         return;
-    GstPad* video = gst_element_get_static_pad(muxer, "video_0");
-    if (video != nullptr) {
-        gst_pad_add_probe(video, GST_PAD_PROBE_TYPE_BUFFER, gGopEndProbe, &signalCallbackParam[type], nullptr);
-        gst_object_unref(video);
+    for (const char* name : {"video_0", "audio_0"}) {
+        GstPad* input = gst_element_get_static_pad(muxer, name);
+        if (input == nullptr)
+            continue;
+        g_object_set(input, "emit-signals", TRUE, nullptr);
+        g_signal_connect(input, "buffer-consumed", G_CALLBACK(gMuxerTook), &signalCallbackParam[type]);
+        gst_object_unref(input);
     }
     gst_object_unref(muxer);
 }
@@ -406,7 +416,7 @@ bool BmMux::TakeGopEnd(RecordType type, GstClockTime pts)
     std::lock_guard<std::mutex> lock(mGopEndsMutex);
     bool end = false;
     while (!mGopEnds[type].empty() && mGopEnds[type].front() <= pts) {
-        end = end || mGopEnds[type].front() == pts;
+        end = true;
         mGopEnds[type].pop_front();
     }
     return end;

@@ -76,6 +76,7 @@ public:
     void ReadDataVideo(RecordType type);
     void ReadDataAudio(RecordType type);
     void ReadDataSubtitle(RecordType type);
+    void TellSubtitleGap(RecordType type);
     char* NewFilename(RecordType type, guint fragment);
     // On the engine thread after a Normal file was named: its split time, then
     // the other camera's split (the normal-split callback).
@@ -134,13 +135,19 @@ public:
     bool mPausePending[MaxRec] = {};
     bool mStartPending[MaxRec] = {};
     // The time stamp (ns) of the last video buffer fed, and those of the
-    // last buffers before each key unit fed since: the ends of the GOPs that
-    // splitmuxsink hands to the muxer, oldest first. The header is rewritten
-    // when such a buffer reaches the muxer (streaming thread), so that a
-    // power loss costs the GOPs still gathered, not also the muxer's period.
+    // key units fed since the first: the ends of the GOPs that splitmuxsink
+    // hands to the muxer, oldest first. The header is rewritten once the
+    // muxer has taken a buffer that reaches such an end (its own thread), so
+    // that a power loss costs the GOPs still gathered, not also the muxer's
+    // period.
     GstClockTime mLastFedPts[MaxRec] = {};
     std::deque<GstClockTime> mGopEnds[MaxRec];
     std::mutex mGopEndsMutex;
+    // The newest key unit fed, and how far the subtitle track has been told
+    // to be complete with GAP events (none before its first entry): the
+    // engine thread's.
+    GstClockTime mLastKeyFedPts[MaxRec] = {};
+    GstClockTime mSubtitleToldNs[MaxRec] = {};
     // The teardown after a file's end waits for splitmuxsink to report the
     // file closed (a loaded machine can take longer than the one second to
     // write the index), a bounded number of periods at most.
@@ -150,7 +157,7 @@ public:
     // False while the type's last file may still be finalising: wait another period.
     bool ReadyForSetNull(RecordType type);
     void OnElementMessage(RecordType type, GstMessage* message);
-    // True when pts ends a GOP fed; forgets the ends up to it.
+    // True when a GOP fed ends at or before pts; forgets the ends up to it.
     bool TakeGopEnd(RecordType type, GstClockTime pts);
 
 private:

@@ -115,6 +115,11 @@ void BmSubtitle::MakeEntry()
     mLastTimeStamp = mTimeStamp;
 }
 
+GstClockTime BmSubtitle::NextEntryNsec() const
+{
+    return mLastSec < 0 ? GST_CLOCK_TIME_NONE : static_cast<GstClockTime>(mLastSec + 1) * GST_SECOND;
+}
+
 void BmSubtitle::gStartSubtitleTask()
 {
     ArmEntryTask();

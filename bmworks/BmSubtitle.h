@@ -23,6 +23,9 @@ public:
     void MakeEntry();
     // Runs MakeEntry once just after the current engine second is over.
     void ArmEntryTask();
+    // Where the next entry will begin (ns of the engine clock); none before
+    // the first entry. Engine thread.
+    GstClockTime NextEntryNsec() const;
 
     BmSubtitleBuffer mSubtitleBuffer;
     std::string mText;

@@ -7,7 +7,10 @@
 // splitmuxsink "split-emergency" and qtmux "moov-update-now".
 // Like the stock sink it gathers what it is given up to buffer-size bytes
 // and writes that at once (buffer-mode 2 or a size of 0: every buffer as it
-// comes), so that writing costs here what it costs the device.
+// comes), so that writing costs here what it costs the device. A rewrite of
+// what is already in the file (the muxer's header) is written at once, as
+// "moov-update-now" promises a playable file: gathered, the header's last
+// piece would wait for the next GOP.
 
 #include "host/gst/HostGst.h"
 
@@ -37,6 +40,7 @@ struct BmFileSink {
     GstBufferList* pending; // gathered, not yet written (streaming thread)
     guint64 pendingBytes;
     guint64 limit; // G_MAXUINT64 where the file may grow
+    guint64 end; // how far the file has been written
     gboolean seekable;
     volatile gint stopped;
 };
@@ -129,6 +133,7 @@ gboolean Start(GstBaseSink* base)
 {
     BmFileSink* sink = BM_FILE_SINK(base);
     sink->position = 0;
+    sink->end = 0;
     sink->stopped = 0;
     sink->limit = 0;
     if (sink->location == nullptr) {
@@ -168,6 +173,8 @@ gboolean WriteAll(BmFileSink* sink, iovec* pieces, size_t count)
         if (written <= 0)
             return FALSE;
         sink->position += static_cast<guint64>(written);
+        if (sink->position > sink->end)
+            sink->end = sink->position;
         for (auto left = static_cast<size_t>(written); left > 0;) {
             size_t step = left < pieces->iov_len ? left : pieces->iov_len;
             pieces->iov_base = static_cast<char*>(pieces->iov_base) + step;
@@ -252,9 +259,11 @@ GstFlowReturn Render(GstBaseSink* base, GstBuffer* buffer)
     }
     if (Buffered(sink) && sink->pendingBytes + size > sink->bufferSize && !Flush(sink))
         return GST_FLOW_ERROR;
+    // Only appended data is gathered.
+    bool rewrite = sink->position + sink->pendingBytes < sink->end;
     gst_buffer_list_add(sink->pending, gst_buffer_ref(buffer));
     sink->pendingBytes += size;
-    if (!Buffered(sink) || sink->pendingBytes >= sink->bufferSize)
+    if (!Buffered(sink) || rewrite || sink->pendingBytes >= sink->bufferSize)
         return Flush(sink) ? GST_FLOW_OK : GST_FLOW_ERROR;
     return GST_FLOW_OK;
 }

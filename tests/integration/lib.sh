@@ -119,14 +119,14 @@ moment() {
 
 # plays_until OUT FILE END: FILE's video plays up to at most LOSS_SECONDS
 # before END (seconds since the epoch), counted from when it was named. The
-# engine muxes whole GOPs (1 s) once each track has them and writes through a
-# 128 KiB file buffer: a cut loses some 3.6 s of it, up to 4 s on a loaded
-# machine, hence 5.
+# engine muxes whole GOPs (1 s) once each track has them, the subtitle track
+# reaching only whole seconds over, and rewrites the header once the muxer has
+# taken a GOP: a cut loses some 2.0-2.1 s of it, hence 3.
 plays_until() {
     local start played
     start=$(recording_start "$1/dashrec.log" "$2")
     played=$(played_seconds "$2")
-    awk -v s="$start" -v e="$3" -v p="$played" -v l="${LOSS_SECONDS:-5}" 'BEGIN { exit !(p >= e - s - l) }' ||
+    awk -v s="$start" -v e="$3" -v p="$played" -v l="${LOSS_SECONDS:-3}" 'BEGIN { exit !(p >= e - s - l) }' ||
         fail "$2 plays $played s of the $(awk -v s="$start" -v e="$3" 'BEGIN { printf "%.1f", e - s }') s it recorded"
     echo "$(basename "$2"): plays $played s of $(awk -v s="$start" -v e="$3" 'BEGIN { printf "%.1f", e - s }') s"
 }
