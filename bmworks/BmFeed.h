@@ -19,5 +19,8 @@ void ConnectFeedVideo(GstElement* appsrc, gpointer param, const char* caps);
 void ConnectFeedAudio(GstElement* appsrc, gpointer param, const char* caps);
 void ConnectFeedSubtitle(GstElement* appsrc, gpointer param, const char* caps);
 
+// On a streaming thread, before it looks at a buffer the feed pushed.
+void TakePushed();
+
 // A condition the engine cannot run without: logs the text and ends the program.
 void BmAssert(bool ok, const char* text);

@@ -2,6 +2,7 @@
 
 #include "bmworks/BmFeed.h"
 #include "bmworks/BmLog.h"
+#include "bmworks/BmPost.h"
 #include "bmworks/bmworks.h"
 
 #include <cstdio>
@@ -155,6 +156,7 @@ void send_eos_async(GstElement* element, gpointer)
 GstPadProbeReturn gGopEndProbe(GstPad* pad, GstPadProbeInfo* info, gpointer data)
 {
     auto* p = static_cast<BmMux::SignalCallbackParam*>(data);
+    TakePushed();
     if (!p->pBmMux->TakeGopEnd(p->recordType, GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info))))
         return GST_PAD_PROBE_OK;
     GstElement* muxer = gst_pad_get_parent_element(pad);
@@ -507,7 +509,7 @@ void BmMux::ReplaceSetNullTimer(RecordType type)
 char* BmMux::NewFilename(RecordType type, guint fragment)
 {
     if (type != Normal && fragment > 0) {
-        g_idle_add(gEndFile, &signalCallbackParam[type]);
+        BmPost(gEndFile, &signalCallbackParam[type]);
         return g_strdup("/dev/null");
     }
     // Without a name from the program the file goes nowhere, never into the
@@ -515,7 +517,7 @@ char* BmMux::NewFilename(RecordType type, guint fragment)
     char* name = FilenameCallback != nullptr ? FilenameCallback(mVideo.mCameraPosition, type) : nullptr;
     char* path = g_strdup(name != nullptr ? name : "/dev/null");
     if (type == Normal)
-        g_idle_add(gNormalFileBegun, this);
+        BmPost(gNormalFileBegun, this);
     return path;
 }
 

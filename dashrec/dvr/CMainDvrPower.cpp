@@ -4,6 +4,7 @@
 
 #include "dashrec/dvr/CMainDvr.h"
 
+#include "bmworks/BmPost.h"
 #include "bmworks/bmworks.h"
 #include "dashrec/core/CLogger.h"
 #include "dashrec/core/CMain.h"
@@ -115,7 +116,7 @@ void ReleaseVideoHardware()
     engine->PauseVideoOut(Rear);
     auto* released = new std::promise<void>();
     std::future<void> done = released->get_future();
-    g_idle_add(ReleaseOnEngineThread, released);
+    BmPost(ReleaseOnEngineThread, released);
     if (done.wait_for(std::chrono::milliseconds(ENGINE_RELEASE_WAIT_MS)) != std::future_status::ready)
         Log()->Print("[CMainDvr]video hardware not released: the engine does not answer\n");
 }
