@@ -14,6 +14,7 @@
 #include "dashrec/core/SDDebug.h"
 #include "dashrec/core/Sound.h"
 #include "dashrec/core/Storage.h"
+#include "dashrec/devices/KeyboardOp.h"
 #include "dashrec/devices/LED.h"
 #include "dashrec/devices/PollingGpio.h"
 #include "dashrec/menus/EmmcInfo.h"
@@ -406,6 +407,13 @@ void CMainDvr::OnShutdownTimer()
     }
     std::system("touch /tmp/shutdown");
     _running = false;
+    // The program's own threads end before it: the power-off commands are sent
+    // whole, the others see the run end within their poll's time-out.
+    if (_power_command_thread.joinable())
+        _power_command_thread.join();
+    if (_tt.joinable())
+        _tt.join();
+    Singleton<KeyboardOp>::Inst()->Finalize();
     EndProcess(0);
 }
 
