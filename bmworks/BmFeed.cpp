@@ -3,6 +3,7 @@
 #include "bmworks/BmAudio.h"
 #include "bmworks/BmDebug.h"
 #include "bmworks/BmMux.h"
+#include "bmworks/BmPost.h"
 #include "bmworks/BmSubtitle.h"
 
 #include <atomic>
@@ -73,7 +74,7 @@ void StartFeed(gpointer data)
 {
     auto* p = static_cast<Param*>(data);
     if (!(p->pBmMux->*T.wanted)[p->recordType].exchange(true))
-        g_idle_add(gStartFeed<T>, p);
+        BmPost(gStartFeed<T>, p);
 }
 
 template <const Track& T>
@@ -88,8 +89,13 @@ bool Feeding(BmMux::RecordState state)
     return state == BmMux::Run || state == BmMux::PauseStart || state == BmMux::PauseTry;
 }
 
+// What the engine thread pushed is looked at, and its reference let go, on
+// streaming threads.
+BmHandoff gPushed;
+
 void ReleaseHolder(gpointer holder)
 {
+    gPushed.Take();
     delete static_cast<BmBytes*>(holder);
 }
 
@@ -105,6 +111,7 @@ void Push(GstElement* appsrc, const char* bytes, int length, const BmBytes& hold
     GST_BUFFER_PTS(buffer) = pts;
     GST_BUFFER_DTS(buffer) = pts;
     GST_BUFFER_DURATION(buffer) = duration;
+    gPushed.Give();
     gst_app_src_push_buffer(GST_APP_SRC(appsrc), buffer);
 }
 
@@ -201,6 +208,11 @@ void PassSubtitleGaps(GstElement* muxbin)
         gst_object_unref(feeder);
     }
     gst_object_unref(input);
+}
+
+void TakePushed()
+{
+    gPushed.Take();
 }
 
 void BmAssert(bool ok, const char* text)

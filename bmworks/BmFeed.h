@@ -22,5 +22,8 @@ void ConnectFeedSubtitle(GstElement* appsrc, gpointer param, const char* caps);
 // Lets the subtitle track's GAP events count at the splitmuxsink muxbin.
 void PassSubtitleGaps(GstElement* muxbin);
 
+// On a streaming thread, before it looks at a buffer the feed pushed.
+void TakePushed();
+
 // A condition the engine cannot run without: logs the text and ends the program.
 void BmAssert(bool ok, const char* text);

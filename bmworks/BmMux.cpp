@@ -2,6 +2,7 @@
 
 #include "bmworks/BmFeed.h"
 #include "bmworks/BmLog.h"
+#include "bmworks/BmPost.h"
 #include "bmworks/bmworks.h"
 
 #include <cstdio>
@@ -147,6 +148,7 @@ void send_eos_async(GstElement* element, gpointer)
 void gMuxerTook(GstPad* pad, GstBuffer* buffer, gpointer data)
 {
     auto* p = static_cast<BmMux::SignalCallbackParam*>(data);
+    TakePushed();
     GstClockTime pts = GST_BUFFER_PTS(buffer);
     GstClockTime duration = GST_BUFFER_DURATION(buffer);
     if (!GST_CLOCK_TIME_IS_VALID(pts) || !GST_CLOCK_TIME_IS_VALID(duration) ||
@@ -507,7 +509,7 @@ void BmMux::ReplaceSetNullTimer(RecordType type)
 char* BmMux::NewFilename(RecordType type, guint fragment)
 {
     if (type != Normal && fragment > 0) {
-        g_idle_add(gEndFile, &signalCallbackParam[type]);
+        BmPost(gEndFile, &signalCallbackParam[type]);
         return g_strdup("/dev/null");
     }
     // Without a name from the program the file goes nowhere, never into the
@@ -515,7 +517,7 @@ char* BmMux::NewFilename(RecordType type, guint fragment)
     char* name = FilenameCallback != nullptr ? FilenameCallback(mVideo.mCameraPosition, type) : nullptr;
     char* path = g_strdup(name != nullptr ? name : "/dev/null");
     if (type == Normal)
-        g_idle_add(gNormalFileBegun, this);
+        BmPost(gNormalFileBegun, this);
     return path;
 }
 

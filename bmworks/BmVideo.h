@@ -149,7 +149,7 @@ public:
     int32_t mVideoEncoderRtspId = 0;
     int32_t mVideoOutClockId = 0;
     std::atomic<int32_t> mRunFlag{0}; // set on the engine thread, also read by callers of the facade
-    int32_t mDsmBufferCounter = 0;
+    std::atomic<int32_t> mDsmBufferCounter{0}; // counted on the engine thread, read by the copy's reader
     BmDsmBuffer mDsmBuffer;
     BmVideoBuffer mVideoBuffer;
     BmVideoBuffer mRtspBuffer;
@@ -162,7 +162,7 @@ public:
     BmFrameTable mEncodingFrameTable = {nullptr, 0};
     std::atomic<uint64_t> mLastVITimeSec{0}; // also read by the stall check on the UI thread
     int32_t mRtspEncoderCount = 0;
-    char* pDsmBuff = nullptr;
+    std::atomic<char*> pDsmBuff{nullptr}; // made on the engine thread, named to the copy's reader
     int32_t mDsmFrameSkipCount = 0;
     int32_t mDsmFrameWidth = 0;
     int32_t mDsmFrameHeight = 0;

@@ -275,8 +275,8 @@ void BmVideo::CopyFrame(const VIDEO_FRAME_INFO_S& frame)
 void BmVideo::CopyDsmBuff(char* out)
 {
     std::lock_guard<std::mutex> lock(videoMutex);
-    if (pDsmBuff != nullptr)
-        std::memcpy(out, pDsmBuff, static_cast<size_t>(mDsmFrameWidth) * mDsmFrameHeight);
+    if (char* buffer = pDsmBuff)
+        std::memcpy(out, buffer, static_cast<size_t>(mDsmFrameWidth) * mDsmFrameHeight);
 }
 
 void BmVideo::FsadasThread()

@@ -5,6 +5,7 @@
 #include "bmworks/BmGstPlatform.h"
 #include "bmworks/BmLog.h"
 #include "bmworks/BmOverlay.h"
+#include "bmworks/BmPost.h"
 #include "bmworks/BmSubtitle.h"
 #include "mpp_comm/mpp_comm_sys.h"
 #include "mpp_comm/soc_vdec.h"
@@ -74,12 +75,6 @@ gboolean gQuitLoop(gpointer data)
 {
     g_main_loop_quit(static_cast<GMainLoop*>(data));
     return G_SOURCE_REMOVE;
-}
-
-// Runs fn once on the engine thread, after everything posted before it.
-void Post(GSourceFunc fn, gpointer data)
-{
-    g_idle_add(fn, data);
 }
 
 gboolean gChangeEncoderFps(gpointer data)
@@ -181,12 +176,12 @@ gboolean gStopRtspLive(gpointer data)
 
 void BmWorks::StartRtspLive(CameraPosition camera)
 {
-    Post(gStartRtspLive, &bmMux[camera]);
+    BmPost(gStartRtspLive, &bmMux[camera]);
 }
 
 void BmWorks::StopRtspLive(CameraPosition camera)
 {
-    Post(gStopRtspLive, &bmMux[camera]);
+    BmPost(gStopRtspLive, &bmMux[camera]);
 }
 
 BmWorks* BmWorks::Inst()
@@ -223,7 +218,7 @@ void BmWorks::Shutdown()
     if (pGThread == nullptr)
         return;
     // Posted rather than quit at once: a quit before the loop runs would be lost.
-    Post(gQuitLoop, pGstLoop);
+    BmPost(gQuitLoop, pGstLoop);
     g_thread_join(pGThread);
     pGThread = nullptr;
     g_main_loop_unref(pGstLoop);
@@ -261,7 +256,7 @@ void BmWorks::SetCameraFps(CameraPosition camera, DynamicFps fps, const char* na
     BmVideo& video = bmMux[camera].mVideo;
     video.mDynamicFps = fps;
     if (video.IsRunVideoEnc())
-        Post(gChangeEncoderFps, &video);
+        BmPost(gChangeEncoderFps, &video);
     BmPrintRule('=', 54);
     printf("            BmWorks::%s(%d)\n", name, fps);
     BmPrintRule('=', 54);
@@ -323,7 +318,7 @@ int BmWorks::RunVideoOut(CameraPosition camera)
 {
     printf(" %lld BmWorks::RunVideoOut()... %s \n", static_cast<long long>(BmClock::Inst()->Msec()),
            CameraPositionName[camera]);
-    Post(gRunVideoOut, &bmMux[camera].mVideo);
+    BmPost(gRunVideoOut, &bmMux[camera].mVideo);
     return 0;
 }
 
@@ -331,7 +326,7 @@ int BmWorks::PauseVideoOut(CameraPosition camera)
 {
     printf(" %lld BmWorks::PauseVideoOut()... %s \n", static_cast<long long>(BmClock::Inst()->Msec()),
            CameraPositionName[camera]);
-    Post(gPauseVideoOut, &bmMux[camera].mVideo);
+    BmPost(gPauseVideoOut, &bmMux[camera].mVideo);
     return 0;
 }
 
@@ -343,38 +338,38 @@ void BmWorks::SetMotionDetectCallback(void (*callback)(CameraPosition, int))
 
 void BmWorks::SetModSensivity(int sensitivity)
 {
-    Post(gStartMotionDetector, GINT_TO_POINTER(sensitivity));
+    BmPost(gStartMotionDetector, GINT_TO_POINTER(sensitivity));
 }
 
 void BmWorks::RunMotionDetect()
 {
-    Post(gRunMotionDetect, this);
+    BmPost(gRunMotionDetect, this);
 }
 
 void BmWorks::PauseMotionDetect()
 {
-    Post(gPauseMotionDetect, this);
+    BmPost(gPauseMotionDetect, this);
 }
 
 void BmWorks::SetVideoOutConfig(VideoOutConfig config)
 {
     mVocConfig = config;
-    Post(gSetVideoOutConfig, this);
+    BmPost(gSetVideoOutConfig, this);
 }
 
 void BmWorks::RunFsadas()
 {
-    Post(gRunFsadas, &FrontVideo());
+    BmPost(gRunFsadas, &FrontVideo());
 }
 
 void BmWorks::PauseFsadas()
 {
-    Post(gPauseFsadas, &FrontVideo());
+    BmPost(gPauseFsadas, &FrontVideo());
 }
 
 void BmWorks::ResetIsp()
 {
-    Post(gResetIsp, &FrontVideo());
+    BmPost(gResetIsp, &FrontVideo());
 }
 
 int BmWorks::CheckCameraRunning(CameraPosition camera)

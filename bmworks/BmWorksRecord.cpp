@@ -4,6 +4,7 @@
 #include "bmworks/bmworks.h"
 
 #include "bmworks/BmLog.h"
+#include "bmworks/BmPost.h"
 #include "bmworks/BmSubtitle.h"
 
 #include <algorithm>
@@ -60,7 +61,7 @@ int BmWorks::RunRecord(CameraPosition camera, RecordType type)
     printf(" %lld BmWorks::RunRecord()... %s_%s \n", static_cast<long long>(BmClock::Inst()->Msec()),
            CameraPositionName[camera], RecordTypeName[type]);
     mRecordParams[camera][type] = CommandParam{&bmMux[camera], type};
-    g_idle_add(gRunRecord, &mRecordParams[camera][type]);
+    BmPost(gRunRecord, &mRecordParams[camera][type]);
     return 0;
 }
 
@@ -69,23 +70,23 @@ int BmWorks::PauseRecord(CameraPosition camera, RecordType type)
     printf(" %lld BmWorks::PauseRecord()... %s_%s \n", static_cast<long long>(BmClock::Inst()->Msec()),
            CameraPositionName[camera], RecordTypeName[type]);
     mRecordParams[camera][type] = CommandParam{&bmMux[camera], type};
-    g_idle_add(gPauseRecord, &mRecordParams[camera][type]);
+    BmPost(gPauseRecord, &mRecordParams[camera][type]);
     return 0;
 }
 
 void BmWorks::StopRecord(CameraPosition camera)
 {
-    g_idle_add(gStopRecord, &bmMux[camera]);
+    BmPost(gStopRecord, &bmMux[camera]);
 }
 
 void BmWorks::Stop(CameraPosition camera)
 {
-    g_idle_add(gStop, &bmMux[camera]);
+    BmPost(gStop, &bmMux[camera]);
 }
 
 void BmWorks::UpdateMeta()
 {
-    g_idle_add(gUpdateMeta, this);
+    BmPost(gUpdateMeta, this);
 }
 
 void BmWorks::SetNewFileNameCallback(char* (*callback)(CameraPosition, RecordType))

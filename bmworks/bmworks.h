@@ -142,7 +142,7 @@ public:
     bool mFactoryMode = false;
     bool mHdmiMode = false;
     bool mHdr = true;
-    VideoOutConfig mVocConfig = VocFront;
+    std::atomic<VideoOutConfig> mVocConfig{VocFront}; // set by callers, laid out on the engine thread
     bool mDontStarAudio = false;
     std::atomic<bool> mEmergency{false};
     std::atomic<bool> mAutoSplit{false};

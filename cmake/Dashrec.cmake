@@ -35,6 +35,12 @@ string(JOIN " " emulator ${CMAKE_CROSSCOMPILING_EMULATOR})
 set(DASHREC_TEST_ENV env DASHREC_SOURCE_DIR=${CMAKE_SOURCE_DIR} DASHREC_BINARY_DIR=${CMAKE_BINARY_DIR}
   SDL_VIDEODRIVER=dummy "PATH=/usr/sbin:/usr/bin:/sbin:/bin:$ENV{PATH}" DASHREC_SANDBOX_NETWORK=own
   "DASHREC_EMULATOR=${emulator}")
+if(DASHREC_TSAN)
+  # GLib's slice allocator hands a freed block to another thread without the
+  # C library, so the thread sanitizer would take a GstBuffer made anew for a
+  # racing use of the one freed before it.
+  list(APPEND DASHREC_TEST_ENV G_SLICE=always-malloc)
+endif()
 
 # dashrec_gtest(NAME SOURCES ... [LIBS ...] [SANDBOX] [REPLAY] [REALTIME]
 #               [TIMEOUT s] [LOCK name] [FIXTURES_SETUP f]):

@@ -7,6 +7,7 @@
 #include "dashrec/core/Singleton.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -396,8 +397,9 @@ private:
     PREF_FORMAT format;
     PREF_VOLTAGE calib;
     std::array<unsigned char, READ_BUFFER_SIZE> _data {}; // the EEPROM transfer buffer
-    bool _power_status = true;
-    bool _had_turned_on = false;
+    // Set by the supply's poller, read by the run mode's loop.
+    std::atomic<bool> _power_status{true};
+    std::atomic<bool> _had_turned_on{false};
 };
 
 } // namespace vk

@@ -149,8 +149,8 @@ void KeyboardOp::Start()
 
 void KeyboardOp::Finalize()
 {
+    // The thread sees this within its poll's time-out.
     _running = false;
-    sleep(1);
     if (_t.joinable())
         _t.join();
 }

@@ -4,6 +4,7 @@
 
 #include "dashrec/dvr/CMainDvr.h"
 
+#include "bmworks/BmPost.h"
 #include "bmworks/bmworks.h"
 #include "dashrec/core/CLogger.h"
 #include "dashrec/core/CMain.h"
@@ -13,6 +14,7 @@
 #include "dashrec/core/SDDebug.h"
 #include "dashrec/core/Sound.h"
 #include "dashrec/core/Storage.h"
+#include "dashrec/devices/KeyboardOp.h"
 #include "dashrec/devices/LED.h"
 #include "dashrec/devices/PollingGpio.h"
 #include "dashrec/menus/EmmcInfo.h"
@@ -115,7 +117,7 @@ void ReleaseVideoHardware()
     engine->PauseVideoOut(Rear);
     auto* released = new std::promise<void>();
     std::future<void> done = released->get_future();
-    g_idle_add(ReleaseOnEngineThread, released);
+    BmPost(ReleaseOnEngineThread, released);
     if (done.wait_for(std::chrono::milliseconds(ENGINE_RELEASE_WAIT_MS)) != std::future_status::ready)
         Log()->Print("[CMainDvr]video hardware not released: the engine does not answer\n");
 }
@@ -405,6 +407,13 @@ void CMainDvr::OnShutdownTimer()
     }
     std::system("touch /tmp/shutdown");
     _running = false;
+    // The program's own threads end before it: the power-off commands are sent
+    // whole, the others see the run end within their poll's time-out.
+    if (_power_command_thread.joinable())
+        _power_command_thread.join();
+    if (_tt.joinable())
+        _tt.join();
+    Singleton<KeyboardOp>::Inst()->Finalize();
     EndProcess(0);
 }
 

@@ -25,6 +25,8 @@
 #include <unistd.h>
 
 #include <climits>
+#include <mutex>
+#include <new>
 #include <vector>
 
 namespace {
@@ -35,9 +37,13 @@ struct BmFileSink {
     gboolean append;
     gint bufferMode;
     guint bufferSize;
+    // The file's state below: started on one thread, written on the
+    // streaming thread (splitmuxsink restarts the sink from another), asked
+    // for its position from any.
+    std::recursive_mutex lock;
     int fd;
     guint64 position; // where the gathered buffers go
-    GstBufferList* pending; // gathered, not yet written (streaming thread)
+    GstBufferList* pending; // gathered, not yet written
     guint64 pendingBytes;
     guint64 limit; // G_MAXUINT64 where the file may grow
     guint64 end; // how far the file has been written
@@ -64,9 +70,12 @@ GType BmFileSinkGetType()
     return bm_file_sink_get_type();
 }
 
+using Guard = std::lock_guard<std::recursive_mutex>;
+
 void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec)
 {
     BmFileSink* sink = BM_FILE_SINK(object);
+    Guard guard(sink->lock);
     switch (id) {
     case PropLocation:
         g_free(sink->location);
@@ -89,6 +98,7 @@ void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
 void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec)
 {
     BmFileSink* sink = BM_FILE_SINK(object);
+    Guard guard(sink->lock);
     switch (id) {
     case PropLocation:
         g_value_set_string(value, sink->location);
@@ -109,6 +119,7 @@ void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec)
 
 void Finalize(GObject* object)
 {
+    BM_FILE_SINK(object)->lock.~recursive_mutex();
     g_free(BM_FILE_SINK(object)->location);
     G_OBJECT_CLASS(bm_file_sink_parent_class)->finalize(object);
 }
@@ -132,9 +143,11 @@ gboolean OpenForUpdate(BmFileSink* sink)
 gboolean Start(GstBaseSink* base)
 {
     BmFileSink* sink = BM_FILE_SINK(base);
+    Guard guard(sink->lock);
     sink->position = 0;
     sink->end = 0;
-    sink->stopped = 0;
+    sink->pendingBytes = 0;
+    g_atomic_int_set(&sink->stopped, 0);
     sink->limit = 0;
     if (sink->location == nullptr) {
         GST_ELEMENT_ERROR(sink, RESOURCE, NOT_FOUND, ("No file name specified for writing."), (nullptr));
@@ -157,7 +170,6 @@ gboolean Start(GstBaseSink* base)
     else if (sink->limit == 0)
         sink->limit = static_cast<guint64>(st.st_size);
     sink->pending = gst_buffer_list_new();
-    sink->pendingBytes = 0;
     return TRUE;
 }
 
@@ -224,6 +236,7 @@ gboolean Flush(BmFileSink* sink)
 gboolean Stop(GstBaseSink* base)
 {
     BmFileSink* sink = BM_FILE_SINK(base);
+    Guard guard(sink->lock);
     if (sink->fd < 0)
         return TRUE;
     gboolean flushed = Flush(sink);
@@ -248,6 +261,7 @@ GstFlowReturn Render(GstBaseSink* base, GstBuffer* buffer)
     BmFileSink* sink = BM_FILE_SINK(base);
     if (g_atomic_int_get(&sink->stopped))
         return GST_FLOW_OK;
+    Guard guard(sink->lock);
     gsize size = gst_buffer_get_size(buffer);
     guint64 end = sink->position + sink->pendingBytes + size;
     if (sink->limit != G_MAXUINT64 && end > sink->limit) {
@@ -271,22 +285,25 @@ GstFlowReturn Render(GstBaseSink* base, GstBuffer* buffer)
 gboolean Event(GstBaseSink* base, GstEvent* event)
 {
     BmFileSink* sink = BM_FILE_SINK(base);
-    // What was gathered belongs before a seek and before the end.
-    if ((GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT || GST_EVENT_TYPE(event) == GST_EVENT_EOS) && !Flush(sink)) {
-        gst_event_unref(event);
-        return FALSE;
-    }
-    if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
-        const GstSegment* segment;
-        gst_event_parse_segment(event, &segment);
-        if (segment->format == GST_FORMAT_BYTES && sink->seekable) {
-            if (segment->start > sink->limit) {
-                GST_ELEMENT_ERROR(sink, RESOURCE, SEEK, ("Seek past the end of file \"%s\".", sink->location),
-                                  (nullptr));
-                gst_event_unref(event);
-                return FALSE;
+    {
+        Guard guard(sink->lock);
+        // What was gathered belongs before a seek and before the end.
+        if ((GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT || GST_EVENT_TYPE(event) == GST_EVENT_EOS) && !Flush(sink)) {
+            gst_event_unref(event);
+            return FALSE;
+        }
+        if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
+            const GstSegment* segment;
+            gst_event_parse_segment(event, &segment);
+            if (segment->format == GST_FORMAT_BYTES && sink->seekable) {
+                if (segment->start > sink->limit) {
+                    GST_ELEMENT_ERROR(sink, RESOURCE, SEEK, ("Seek past the end of file \"%s\".", sink->location),
+                                      (nullptr));
+                    gst_event_unref(event);
+                    return FALSE;
+                }
+                sink->position = segment->start;
             }
-            sink->position = segment->start;
         }
     }
     return GST_BASE_SINK_CLASS(bm_file_sink_parent_class)->event(base, event);
@@ -301,6 +318,7 @@ gboolean Query(GstBaseSink* base, GstQuery* query)
         gst_query_parse_position(query, &format, nullptr);
         if (format != GST_FORMAT_BYTES && format != GST_FORMAT_DEFAULT)
             return FALSE;
+        Guard guard(sink->lock);
         gst_query_set_position(query, GST_FORMAT_BYTES, static_cast<gint64>(sink->position + sink->pendingBytes));
         return TRUE;
     }
@@ -311,6 +329,7 @@ gboolean Query(GstBaseSink* base, GstQuery* query)
         GstFormat format;
         gst_query_parse_seeking(query, &format, nullptr, nullptr, nullptr);
         gboolean bytes = format == GST_FORMAT_BYTES || format == GST_FORMAT_DEFAULT;
+        Guard guard(sink->lock);
         gst_query_set_seeking(query, GST_FORMAT_BYTES, bytes && sink->seekable, 0, -1);
         return TRUE;
     }
@@ -365,6 +384,7 @@ void bm_file_sink_class_init(BmFileSinkClass* klass)
 void bm_file_sink_init(BmFileSink* sink)
 {
     sink->fd = -1;
+    new (&sink->lock) std::recursive_mutex();
     gst_base_sink_set_sync(GST_BASE_SINK(sink), FALSE);
 }
 

@@ -1,5 +1,7 @@
 #include "EngineRun.h"
 
+#include "bmworks/BmPost.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,7 +40,7 @@ void OnEngine(const std::function<void()>& f)
         std::promise<void> done;
     } call{f, {}};
     std::future<void> finished = call.done.get_future();
-    g_idle_add(
+    BmPost(
         [](gpointer data) -> gboolean {
             auto* c = static_cast<Call*>(data);
             c->f();

@@ -212,7 +212,7 @@ TEST_F(Settings, AssistanceSwitchesToggleAndOpenTheAimingView)
     BmWorks::Inst()->mVocConfig = VocRear; // the live view was showing the rear camera
     Select(STR::ADAS_CALIBRATION);
     EXPECT_EQ(dvr->CurrentWindow(), WND::ADAS_CALIBRATION);
-    EXPECT_EQ(BmWorks::Inst()->mVocConfig, VocFront);
+    EXPECT_EQ(BmWorks::Inst()->GetVideoOutConfig(), VocFront);
     EXPECT_TRUE(BmVideo::IsVisible());
 
     // OK and the menu key both lead back, and the video layer is hidden again.

@@ -1,7 +1,8 @@
 // The host's file sink gathers buffers up to buffer-size and writes them at
 // once, as the stock sink does: what reaches the file after each buffer, its
 // position meanwhile, and a seek (the muxer's header rewrite) that comes
-// after gathered data; the rewrite itself is in the file at once.
+// after gathered data, the rewrite itself being in the file at once, and
+// a position asked from another thread while the streaming thread writes.
 
 #include "host/gst/HostGst.h"
 
@@ -10,8 +11,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -165,6 +168,42 @@ TEST_F(FileSink, SeekWritesTheGatheredDataFirst)
     EXPECT_EQ(bytes[3100], 'c');
     EXPECT_EQ(bytes[kFileBytes - 1], 'c');
     unlink(path.c_str());
+}
+
+// The recorder asks a file's size from its own thread while the streaming
+// thread writes: every answer is a whole number of pieces, never more than
+// was handed to the sink and never less than a previous answer.
+TEST_F(FileSink, PositionAskedDuringWritesIsNeverCountedTwice)
+{
+    constexpr int kSmall = 64;
+    constexpr int kPieces = kFileBytes / kSmall;
+    for (const char* properties : {"buffer-mode=2", "buffer-mode=0 buffer-size=3000"}) {
+        std::string path = PreallocatedFile();
+        {
+            SinkFeed feed(path, properties);
+            std::atomic<gint64> handed{0};
+            std::atomic<bool> done{false};
+            std::thread pusher([&] {
+                for (int i = 0; i < kPieces; i++) {
+                    handed += kSmall;
+                    feed.Push('a', kSmall);
+                }
+                done = true;
+            });
+            gint64 last = 0;
+            while (!done && !HasFailure()) {
+                gint64 position = feed.Position();
+                EXPECT_EQ(position % kSmall, 0) << properties;
+                EXPECT_LE(position, handed.load()) << properties;
+                EXPECT_GE(position, last) << properties;
+                last = position;
+            }
+            pusher.join();
+            EXPECT_EQ(feed.Position(), kPieces * kSmall) << properties;
+            feed.End();
+        }
+        unlink(path.c_str());
+    }
 }
 
 } // namespace

@@ -236,7 +236,9 @@ TEST(Shutdown, IgnitionBackDuringTheShutdown)
             micom->Start();
             ipc_msg_t msg = Message(WND::CMAIN_DVR, WM::SHUTDOWN, reason);
             Singleton<CMainDvr>::Inst()->OnShutDown(msg);
-            sleep(6); // past the thread's longest path
+            // Past the thread's longest path (5 s) and its end of the process,
+            // which a sanitizer build delays by a second.
+            sleep(7);
         }, [&mcu] { EXPECT_TRUE(mcu.Start()); });
         mcu.Stop();
         EXPECT_EQ(status, c.status) << "reason " << c.reason;

@@ -231,8 +231,14 @@ TEST_F(Display, RearFramesAreCopiedForTheReader)
     ASSERT_TRUE(WaitFor([works] { return works->GetDsmBufferCounter() >= 5; }, 30000));
     works->PauseDsmVideo();
     BmVideo& rear = works->bmMux[Rear].mVideo;
-    EXPECT_EQ(rear.mDsmFrameWidth, 640);
-    EXPECT_EQ(rear.mDsmFrameHeight, 360);
+    int width = 0;
+    int height = 0;
+    OnEngine([&] {
+        width = rear.mDsmFrameWidth;
+        height = rear.mDsmFrameHeight;
+    });
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 360);
     ASSERT_NE(works->GetDsmBuffer(), nullptr);
     std::vector<char> luma(640 * 360);
     works->CopyDsmVideo(luma.data());

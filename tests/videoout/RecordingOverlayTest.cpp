@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
 namespace {
 
@@ -16,9 +17,13 @@ namespace {
 // must be light and the cells' background dark.
 double Match(const std::string& luma, int width, const std::string& text)
 {
+    // Drawn into a bitmap of its own: the engine keeps drawing the clock's.
     BmOverlay* o = BmOverlay::Inst();
-    o->DrawTextToBitmap(text, o->mClockBitmap);
-    const auto* px = static_cast<const uint32_t*>(o->mClockBitmap.mpData);
+    BITMAP_S bitmap = o->mClockBitmap;
+    std::vector<uint32_t> pixels(static_cast<size_t>(bitmap.mWidth) * bitmap.mHeight);
+    bitmap.mpData = pixels.data();
+    o->DrawTextToBitmap(text, bitmap);
+    const uint32_t* px = pixels.data();
     int total = 0;
     int good = 0;
     for (int y = 0; y < 32; y++) {
