@@ -393,6 +393,24 @@ void Pref::SetLCDDisplay(SYSTEM::DISPLAY::VALUE lcd)
     settings.display = lcd;
 }
 
+bool Pref::IsSafetyDrivingOn()
+{
+    Lock lock(_mutex);
+    return settings.safety == SYSTEM::SAFETY::ON;
+}
+
+void Pref::SetSafetyDrivingOn()
+{
+    Lock lock(_mutex);
+    settings.safety = SYSTEM::SAFETY::ON;
+}
+
+void Pref::SetSafetyDrivingOff()
+{
+    Lock lock(_mutex);
+    settings.safety = SYSTEM::SAFETY::OFF;
+}
+
 SYSTEM::VOLUME::VALUE Pref::GetVolume()
 {
     Lock lock(_mutex);

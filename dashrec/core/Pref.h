@@ -284,9 +284,10 @@ public:
     bool IsVoiceGuidanceOn() const { return settings.voice == SYSTEM::VOICE::ON; }
     void SetVoiceGuidanceOn() { settings.voice = SYSTEM::VOICE::ON; }
     void SetVoiceGuidanceOff() { settings.voice = SYSTEM::VOICE::OFF; }
-    bool IsSafetyDrivingOn() const { return settings.safety == SYSTEM::SAFETY::ON; }
-    void SetSafetyDrivingOn() { settings.safety = SYSTEM::SAFETY::ON; }
-    void SetSafetyDrivingOff() { settings.safety = SYSTEM::SAFETY::OFF; }
+    // Read by the speed camera's prompt thread while the menus set it.
+    bool IsSafetyDrivingOn();
+    void SetSafetyDrivingOn();
+    void SetSafetyDrivingOff();
     SYSTEM::VIEW::VALUE GetView() const { return SYSTEM::VIEW::VALUE(settings.view); }
     void SetView(SYSTEM::VIEW::VALUE view) { settings.view = view; }
     void SetFrontView() { settings.view = SYSTEM::VIEW::FRONT; }

@@ -72,6 +72,24 @@ void GPS::CopyData(gps_lock_data_t& data)
     data = _gpsData;
 }
 
+void GPS::SetSendSateliiteInfo()
+{
+    std::lock_guard<std::recursive_mutex> lock(_mutex);
+    _gpsData.sendSatelliteInfo = true;
+}
+
+void GPS::SetDontSendSatelliteInfo()
+{
+    std::lock_guard<std::recursive_mutex> lock(_mutex);
+    _gpsData.sendSatelliteInfo = false;
+}
+
+void GPS::DisableSendMeesageToApp()
+{
+    std::lock_guard<std::recursive_mutex> lock(_mutex);
+    _gpsData.sendMessageToApp = false;
+}
+
 void GPS::SetSignalAvg(int signalAvg, int nSat)
 {
     _signalAvg = signalAvg;

@@ -37,9 +37,10 @@ public:
     void Finalize();
 
     void CopyData(gps_lock_data_t& data);
-    void SetSendSateliiteInfo() { _gpsData.sendSatelliteInfo = true; }
-    void SetDontSendSatelliteInfo() { _gpsData.sendSatelliteInfo = false; }
-    void DisableSendMeesageToApp() { _gpsData.sendMessageToApp = false; }
+    // The receive thread reads these under the GPS lock as it parses.
+    void SetSendSateliiteInfo();
+    void SetDontSendSatelliteInfo();
+    void DisableSendMeesageToApp();
     int GetSignalAvg() const { return _signalAvg; }
     int GetMinNSat() const { return _minNSat; }
     // The service modes test the mean of their own number of strongest satellites.

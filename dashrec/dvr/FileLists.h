@@ -6,6 +6,7 @@
 #include "dashrec/core/Singleton.h"
 
 #include <array>
+#include <atomic>
 #include <list>
 #include <map>
 #include <memory>
@@ -129,7 +130,8 @@ private:
     friend class Singleton<FileLists>;
     FileLists();
 
-    bool _reload = true;
+    // Cleared by the list loader's thread once the lists are read; asked and set by the windows'.
+    std::atomic<bool> _reload{true};
     PLAYFILE _playfile;
     const std::array<std::string, 4> _dirs{"NORMAL", "EVENT", "MANUAL", "PARKING"};
     const std::map<std::string, std::string> _prefix{

@@ -200,7 +200,7 @@ void ProductionTest::UpdateTimes()
         // Held at an hour: a timer that wrapped would take a fix after an hour for one in time.
         _start = std::min(_start + MAIN_UPDATE_TIME / 1000.0f, FIX_TIMER_LIMIT);
     }
-    _total += MAIN_UPDATE_TIME / 1000.0f;
+    _total = _total + MAIN_UPDATE_TIME / 1000.0f;
     UpdateStrings();
 }
 
@@ -232,7 +232,7 @@ void ProductionTest::UpdateStrings()
     obj_common* mic = GetComponent(_ids.mic);
     VK_ASSERT(mic != nullptr);
     SetPass(mic, _tone >= _settings.mic);
-    std::snprintf(_mic, sizeof(_mic), "Mic:%d", _tone);
+    std::snprintf(_mic, sizeof(_mic), "Mic:%d", _tone.load());
 }
 
 void ProductionTest::UpdateClock()
@@ -458,7 +458,7 @@ void ProductionTest::ToneTest()
         return;
     }
     _tone = static_cast<int>(sum / TONE_SAMPLES);
-    std::printf("\n[ToneTest] OK! total count=%d, sum=%lld, average=%d\n", count, sum, _tone);
+    std::printf("\n[ToneTest] OK! total count=%d, sum=%lld, average=%d\n", count, sum, _tone.load());
 }
 
 } // namespace vk

@@ -11,6 +11,7 @@
 
 #include <INIReader.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -25,18 +26,19 @@ public:
     static constexpr unsigned TEXT_OK = 0xFFFFFFFF;
     static constexpr unsigned TEXT_FAILED = 0xFFFF0000;
 
+    // Set by the mode's loop and polled from other threads while it runs.
     struct STATUS {
-        bool rtc = false;
-        bool wifi = false;
-        bool micom = false; // the MCU's version is the expected one
-        bool gpslock = false; // a fix in time
-        bool keyMenu = false;
-        bool keyDown = false;
-        bool keyUp = false;
-        bool keyOk = false;
-        bool eeprom = false; // read and written back
-        bool satlock = false; // enough strong satellites in time
-        bool usb = false;
+        std::atomic<bool> rtc{false};
+        std::atomic<bool> wifi{false};
+        std::atomic<bool> micom{false}; // the MCU's version is the expected one
+        std::atomic<bool> gpslock{false}; // a fix in time
+        std::atomic<bool> keyMenu{false};
+        std::atomic<bool> keyDown{false};
+        std::atomic<bool> keyUp{false};
+        std::atomic<bool> keyOk{false};
+        std::atomic<bool> eeprom{false}; // read and written back
+        std::atomic<bool> satlock{false}; // enough strong satellites in time
+        std::atomic<bool> usb{false};
         void Print() const {}
     };
 
@@ -155,7 +157,7 @@ protected:
 
     bool _loaded = false;
     float _start = 0; // seconds without a fix
-    float _total = 0;
+    std::atomic<float> _total{0}; // polled, like the status and the tone
     STATUS _status;
     Settings _settings;
     std::unique_ptr<unsigned char[]> _readbuffer;
@@ -167,7 +169,7 @@ protected:
     char _totaltime[32] = {};
     char _mic[32] = {};
     char _advalue[64] = {};
-    int _tone = 0;
+    std::atomic<int> _tone{0};
     const std::string _wlan0 = "/proc/net/rtl8821cs/wlan0";
     int _mean = 0;
 

@@ -363,6 +363,7 @@ TEST_P(GpsFirmwareRefusal, EndsTheUpdateWithFailureAndALogLine)
     module.behaviour = refusal.behaviour;
     std::string out;
     EXPECT_EQ(Run(out), "failure");
+    module.Stop(); // the module may still be waiting on the line; its tallies are read once its thread is gone
     EXPECT_EQ(module.blocksSeen, refusal.blocksSeen);
     EXPECT_NE(out.find(refusal.printed), std::string::npos) << out;
     EXPECT_NE(out.find(std::string("[GpsUpdate]/app/gpsupdate_bl.pkg: ") + refusal.logged), std::string::npos) << out;

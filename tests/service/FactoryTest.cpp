@@ -107,7 +107,7 @@ TEST(Factory, AGoodUnitPassesEveryItem)
         }, 30000)) << "fix, satellites, tone and MCU";
         for (int key : { PARAM1::KEY_UP, PARAM1::KEY_MENU, PARAM1::KEY_DOWN, PARAM1::KEY_OK })
             run.Post(WND::CMAIN_FACTORY, WM::BUTTON, key);
-        ASSERT_TRUE(WaitUntil([&] { return factory->GetStatus().keyOk; }, 10000));
+        ASSERT_TRUE(WaitUntil([&] { return factory->GetStatus().keyOk.load(); }, 10000));
         float seen = factory->GetTotalTime();
         ASSERT_TRUE(WaitUntil([&] { return factory->GetTotalTime() >= seen + 1.0f; }, 10000)) << "two more updates";
         run.Exit();

@@ -62,7 +62,7 @@ TEST(Finish, CornersCameraSwitchAndTheItemsOfAGoodUnit)
             run.Post(WND::CMAIN_FINISH, WM::BUTTON, PARAM1::TOUCH, point);
         for (int key : { PARAM1::KEY_UP, PARAM1::KEY_MENU, PARAM1::KEY_DOWN, PARAM1::KEY_POWER })
             run.Post(WND::CMAIN_FINISH, WM::BUTTON, key);
-        ASSERT_TRUE(WaitUntil([&] { return finish->GetStatus().keyOk; }, 10000));
+        ASSERT_TRUE(WaitUntil([&] { return finish->GetStatus().keyOk.load(); }, 10000));
         float seen = finish->GetTotalTime();
         ASSERT_TRUE(WaitUntil([&] { return finish->GetTotalTime() >= seen + 1.0f; }, 10000)) << "two more updates";
         run.Exit();
