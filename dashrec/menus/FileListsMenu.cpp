@@ -26,6 +26,10 @@ FileListsMenu::~FileListsMenu()
 
 bool FileListsMenu::LoadIfStale()
 {
+    // The window can be opened again before it was closed: an earlier loader
+    // is joined first, as a thread object that still holds one cannot take
+    // another (that would end the program).
+    Join();
     if (!Singleton<FileLists>::Inst()->NeedReload()) {
         _blockKeys = false;
         _threadStarts = false;

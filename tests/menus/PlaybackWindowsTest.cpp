@@ -182,6 +182,17 @@ TEST_F(Playback, TheFolderWindowLoadsBehindItsClockAndOpensOnlyFoldersWithFiles)
     ASSERT_TRUE(Opened(WND::PLAYBACK));
     ASSERT_TRUE(PumpUntil(Is(WND::PLAYBACK, WM::PAINT), 1000));
     EXPECT_STREQ(Text(WND::PLAYBACK, 1202), "12");
+
+    // Opened again before it was closed, the lists stale each time: the
+    // loader of the first opening, done but not joined, is let go (a thread
+    // object that still held it would end the program).
+    for (int i = 0; i < 2; i++) {
+        Singleton<vk::FileLists>::Inst()->SetReload();
+        Post(WND::PLAYBACK, WM::INIT, WND::MAINMENU);
+        ASSERT_TRUE(PumpUntil(Is(WND::PLAYBACK, WM::INIT), 1000));
+        ASSERT_TRUE(PumpUntil(Is(WND::PLAYBACK, WM::UPDATE), 5000)) << i;
+    }
+    EXPECT_STREQ(Text(WND::PLAYBACK, 1202), "12");
 }
 
 TEST_F(Playback, ListPagesPageWithTheirFocusAndOpenThePlayerOrTheCopyPlayer)
